@@ -1,0 +1,8 @@
+# The two commands of the README.
+.PHONY: test deps
+
+deps:
+	scripts/deps.sh
+
+test: deps
+	scripts/test-all.sh

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Configures, builds and tests the three builds: x86_64 release, x86_64 with
+# AddressSanitizer + UndefinedBehaviorSanitizer, and 32-bit x86 (i386).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 4)
+builds=${RV_BUILDS:-"release asan i386"}
+status=0
+
+for b in $builds; do
+    dir=build/$b
+    case $b in
+        release) args=(-DCMAKE_BUILD_TYPE=Release) ;;
+        asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRV_SANITIZE=ON) ;;
+        i386)    args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake) ;;
+        *) echo "unknown build $b" >&2; exit 2 ;;
+    esac
+    echo "=== build $b ==="
+    if ! cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null; then
+        echo "configure of $b failed"; status=1; continue
+    fi
+    if ! cmake --build "$dir" -j "$jobs"; then
+        echo "build $b failed"; status=1; continue
+    fi
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    echo "=== tests $b ==="
+    if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600); then
+        echo "tests of $b failed"; status=1
+    fi
+done
+exit $status
