@@ -1,0 +1,244 @@
+#include "nuhttp.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <openssl/err.h>
+#include <openssl/rand.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include "nuhttpreq.h"
+
+#define NUHTTP_SRC "nuhttp_ssl"
+
+namespace {
+
+NuHttp* g_current = nullptr;
+
+// Reply bytes from a TLS connection, buffered so that lines can be cut.
+class SslInput : public HttpInput {
+public:
+    explicit SslInput(SSL* ssl) : ssl(ssl) {}
+
+    int readLine(char* buf, int size) override
+    {
+        if (!buf || size < 2)
+            return HTTP_ERR_ARG;
+        int got = 0;
+        while (got < size - 1) {
+            if (pos == len) {
+                int r = fill();
+                if (r < 0)
+                    return r;
+                if (r == 0)
+                    break;
+            }
+            char c = data[pos++];
+            buf[got++] = c;
+            if (c == '\n')
+                break;
+        }
+        buf[got] = '\0';
+        return got;
+    }
+
+    int read(char* buf, int size) override
+    {
+        if (!buf || size < 2)
+            return HTTP_ERR_ARG;
+        int got = 0;
+        while (got < size - 1) {
+            if (pos == len) {
+                int r = fill();
+                if (r < 0)
+                    return r;
+                if (r == 0)
+                    break;
+            }
+            int n = len - pos;
+            if (n > size - 1 - got)
+                n = size - 1 - got;
+            std::memcpy(buf + got, data + pos, static_cast<size_t>(n));
+            pos += n;
+            got += n;
+        }
+        buf[got] = '\0';
+        return got;
+    }
+
+private:
+    int fill()
+    {
+        pos = len = 0;
+        if (eof)
+            return 0;
+        for (;;) {
+            ERR_clear_error();
+            int r = SSL_read(ssl, data, sizeof data);
+            if (r > 0) {
+                len = r;
+                return r;
+            }
+            int e = SSL_get_error(ssl, r);
+            if (e == SSL_ERROR_ZERO_RETURN) {
+                eof = true;
+                return 0;
+            }
+            if (e == SSL_ERROR_SYSCALL && errno == EINTR)
+                continue;
+            if ((e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE || e == SSL_ERROR_SYSCALL)
+                && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return HTTP_ERR_TIMEOUT;
+            if (e == SSL_ERROR_SYSCALL && r == 0 && ERR_peek_error() == 0) {
+                eof = true;
+                return 0;
+            }
+            return HTTP_ERR_IO;
+        }
+    }
+
+    SSL* ssl;
+    char data[16384];
+    int pos = 0;
+    int len = 0;
+    bool eof = false;
+};
+
+bool isIpv4Literal(const char* host)
+{
+    struct in_addr a;
+    return inet_pton(AF_INET, host, &a) == 1;
+}
+
+} // namespace
+
+void NuHttp::SetCurrentSsl()
+{
+    g_current = this;
+}
+
+void NuHttp::KeepSslErrorText()
+{
+    char buf[2048];
+    unsigned long e = ERR_peek_last_error();
+    if (e)
+        ERR_error_string_n(e, buf, sizeof buf);
+    else
+        std::strcpy(buf, "no error");
+    char* copy = strdup(buf);
+    if (copy) {
+        std::free(m_sslErrorText);
+        m_sslErrorText = copy;
+    }
+}
+
+int NuHttp::SslConnect(int fd, const char* host, SSL** outSsl, SSL_CTX** outCtx)
+{
+    OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
+    ERR_clear_error();
+    SSL_CTX* ctx = nullptr;
+    SSL* ssl = nullptr;
+    bool ok = false;
+    long verify = X509_V_OK;
+    do {
+        if (RAND_status() != 1)
+            break;
+        ctx = SSL_CTX_new(TLS_client_method());
+        if (!ctx)
+            break;
+        SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+        if (SSL_CTX_set_default_verify_paths(ctx) != 1)
+            break;
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+        ssl = SSL_new(ctx);
+        if (!ssl)
+            break;
+        if (host && *host) {
+            if (isIpv4Literal(host)) {
+                if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host) != 1)
+                    break;
+            } else {
+                if (SSL_set_tlsext_host_name(ssl, host) != 1 || SSL_set1_host(ssl, host) != 1)
+                    break;
+            }
+        }
+        if (SSL_set_fd(ssl, fd) != 1)
+            break;
+        if (SSL_connect(ssl) != 1) {
+            verify = SSL_get_verify_result(ssl);
+            break;
+        }
+        ok = true;
+    } while (false);
+    if (!ok) {
+        KeepSslErrorText();
+        Log("\n[%s][%d] ssl error=[%s] verify=[%s]", NUHTTP_SRC, __LINE__,
+            m_sslErrorText ? m_sslErrorText : "",
+            X509_verify_cert_error_string(verify));
+        if (ssl)
+            SSL_free(ssl);
+        if (ctx)
+            SSL_CTX_free(ctx);
+        return NUHTTP_ERR_TLS;
+    }
+    *outSsl = ssl;
+    *outCtx = ctx;
+    return 0;
+}
+
+int NuHttp::SslReceive(SSL* ssl, char** outBody, int* outLength, int crFlag, char*** headerNames,
+                       char*** headerValues, int* headerCount)
+{
+    if (outLength)
+        *outLength = 0;
+    if (!outBody || !outLength || !ssl)
+        return HTTP_ERR_ARG;
+    SslInput in(ssl);
+    int r = httpReadReply(in, outBody, outLength, crFlag, headerNames, headerValues, headerCount,
+                          HTTP_ERR_TIMEOUT);
+    if (r < 0 && r != HTTP_ERR_TIMEOUT)
+        KeepSslErrorText();
+    return r;
+}
+
+void NuHttp::SslFree(SSL* ssl, SSL_CTX* ctx)
+{
+    if (ssl) {
+        ERR_clear_error();
+        SSL_shutdown(ssl);
+    }
+    if (ctx)
+        SSL_CTX_free(ctx);
+    if (ssl)
+        SSL_free(ssl);
+    ERR_clear_error();
+    m_state = NUHTTP_STATE_CLOSED;
+}
+
+int nuHttpSslWrite(int, const void* data, int length)
+{
+    NuHttp* client = g_current;
+    if (!client || !client->sslHandle())
+        return NUHTTP_ERR_TLS_WRITE;
+    if (length <= 0)
+        return 0;
+    const char* p = static_cast<const char*>(data);
+    int done = 0;
+    while (done < length) {
+        ERR_clear_error();
+        int r = SSL_write(client->sslHandle(), p + done, length - done);
+        if (r <= 0) {
+            if (SSL_get_error(client->sslHandle(), r) == SSL_ERROR_SYSCALL && errno == EINTR)
+                continue;
+            client->KeepSslErrorText();
+            client->Log("\n[%s][%d] ret=[%d] ssl error=[%s] bufsiz[%d]", NUHTTP_SRC, __LINE__, r,
+                        client->GetErrorText() ? client->GetErrorText() : "", length);
+            return NUHTTP_ERR_TLS_WRITE;
+        }
+        done += r;
+    }
+    return done;
+}

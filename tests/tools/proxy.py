@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""HTTP CONNECT proxy for tests (127.0.0.1 only, loopback targets only).
+
+Usage: proxy.py --portfile F --record FILE [--user U --password P]
+                [--status N] [--lifetime SECONDS]
+
+With --user, a request must carry "Proxy-Authorization: Basic" of U:P, else
+407. --status forces that status for every CONNECT. The head of every
+request (CONNECT, or an absolute-form request that is forwarded) is
+appended to FILE byte for byte. Exits after --lifetime seconds.
+"""
+import argparse
+import base64
+import os
+import select
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+
+LOOPBACK = ("127.0.0.1", "localhost")
+
+
+def relay(a, b, deadline):
+    socks = [a, b]
+    while time.time() < deadline:
+        r, _, _ = select.select(socks, [], [], 0.2)
+        for s in r:
+            try:
+                data = s.recv(65536)
+            except OSError:
+                return
+            if not data:
+                return
+            (b if s is a else a).sendall(data)
+
+
+def handle(conn, args, lock):
+    deadline = time.time() + 30
+    upstream = None
+    try:
+        conn.settimeout(10)
+        data = b""
+        while b"\r\n\r\n" not in data and len(data) < 65536:
+            chunk = conn.recv(1)
+            if not chunk:
+                return
+            data += chunk
+        with lock:
+            with open(args.record, "ab") as f:
+                f.write(data)
+        lines = data.split(b"\r\n")
+        method, target = (lines[0].split(b" ") + [b"", b""])[:2]
+        auth = None
+        for line in lines[1:]:
+            name, _, value = line.partition(b":")
+            if name.strip().lower() == b"proxy-authorization":
+                auth = value.strip()
+        if args.status:
+            conn.sendall(b"HTTP/1.1 %d Forced\r\n\r\n" % args.status)
+            return
+        if args.user is not None:
+            want = b"Basic " + base64.b64encode(("%s:%s" % (args.user, args.password)).encode())
+            if auth != want:
+                conn.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                             b"Proxy-Authenticate: Basic realm=\"test\"\r\n\r\n")
+                return
+        if method == b"CONNECT":
+            host, _, port = target.decode("latin-1").rpartition(":")
+            if host not in LOOPBACK:
+                conn.sendall(b"HTTP/1.1 403 Forbidden\r\n\r\n")
+                return
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+            conn.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+            relay(conn, upstream, deadline)
+        else:
+            u = urllib.parse.urlsplit(target.decode("latin-1"))
+            if u.hostname not in LOOPBACK:
+                conn.sendall(b"HTTP/1.0 403 Forbidden\r\n\r\n")
+                return
+            upstream = socket.create_connection(("127.0.0.1", u.port or 80), timeout=10)
+            upstream.sendall(data)
+            relay(conn, upstream, deadline)
+    except (OSError, ValueError):
+        pass
+    finally:
+        for s in (conn, upstream):
+            if s is not None:
+                try:
+                    s.close()
+                except OSError:
+                    pass
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--portfile", required=True)
+    ap.add_argument("--record", required=True)
+    ap.add_argument("--user")
+    ap.add_argument("--password", default="")
+    ap.add_argument("--status", type=int, default=0)
+    ap.add_argument("--lifetime", type=float, default=60)
+    args = ap.parse_args()
+    lock = threading.Lock()
+    open(args.record, "ab").close()
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    srv.bind(("127.0.0.1", 0))
+    srv.listen(16)
+    srv.settimeout(0.2)
+    with open(args.portfile + ".tmp", "w") as f:
+        f.write(str(srv.getsockname()[1]))
+    os.rename(args.portfile + ".tmp", args.portfile)
+    end = time.time() + args.lifetime
+    while time.time() < end:
+        try:
+            c, _ = srv.accept()
+        except socket.timeout:
+            continue
+        except OSError:
+            break
+        threading.Thread(target=handle, args=(c, args, lock), daemon=True).start()
+    srv.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
