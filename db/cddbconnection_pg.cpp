@@ -1,0 +1,387 @@
+#include "cddbconnection_pg.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "cddbresult_pg.h"
+
+namespace {
+
+void ignoreNotice(void*, const char*) {}
+
+// SQLSTATE 53300 comes with either text, depending on whether the reserved
+// slots are taken too.
+bool serverIsFull(const char* message)
+{
+    return message != nullptr && (strstr(message, "orry, too many clients already") != nullptr ||
+                                  strstr(message, "remaining connection slots are reserved") != nullptr);
+}
+
+bool isQuotedConnectValue(const char* v, size_t len)
+{
+    if (len < 2 || v[0] != '\'' || v[len - 1] != '\'') {
+        return false;
+    }
+    for (size_t i = 1; i < len - 1; i++) {
+        if (v[i] == '\\') {
+            if (i + 1 >= len - 1) {
+                return false;
+            }
+            i++;
+        } else if (v[i] == '\'') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CdDBConnection_PG::CdDBConnection_PG(int retries, int waitSeconds)
+    : CdDBConnection(retries, waitSeconds), conn(nullptr), encoder(this, false), handle(this)
+{
+}
+
+CdDBConnection_PG::~CdDBConnection_PG()
+{
+    disconnect();
+    handle.detach();
+}
+
+std::string CdDBConnection_PG::quoteConnectValue(const char* value)
+{
+    if (value == nullptr) {
+        value = "";
+    }
+    size_t len = strlen(value);
+    if (isQuotedConnectValue(value, len)) {
+        return value;
+    }
+    std::string out = "'";
+    for (size_t i = 0; i < len; i++) {
+        if (value[i] == '\'' || value[i] == '\\') {
+            out += '\\';
+        }
+        out += value[i];
+    }
+    out += '\'';
+    return out;
+}
+
+int CdDBConnection_PG::buildConnectString(std::string& out, const char* user, const char* password,
+                                          const char* host, const char* dbname, int timeoutSeconds)
+{
+    if (user == nullptr || password == nullptr || host == nullptr || dbname == nullptr) {
+        return CDDB_ERR_ARG;
+    }
+    std::string s = "host=" + quoteConnectValue(host) + " dbname=" + quoteConnectValue(dbname) +
+                    " password=" + quoteConnectValue(password) + " user=" + quoteConnectValue(user) +
+                    " connect_timeout=" + std::to_string(timeoutSeconds);
+    if (s.size() > MAX_CONNECT_STRING) {
+        return CDDB_ERR_ARG;
+    }
+    out.swap(s);
+    return 0;
+}
+
+void CdDBConnection_PG::retryPause(int seconds)
+{
+    if (seconds > 0) {
+        sleep(static_cast<unsigned>(seconds));
+    }
+}
+
+int CdDBConnection_PG::connect(const char* user, const char* password, const char* host,
+                               const char* dbname, int timeoutSeconds)
+{
+    std::string connectString;
+    int ret = buildConnectString(connectString, user, password, host, dbname, timeoutSeconds);
+    if (ret != 0) {
+        return ret;
+    }
+    if (conn != nullptr) {
+        disconnect();
+    }
+    for (int attempt = 1; attempt <= retryCount; attempt++) {
+        PGconn* attemptConn = PQconnectdb(connectString.c_str());
+        if (attemptConn == nullptr) {
+            setErrorMessage("out of memory");
+            return CDDB_ERR_CONNECT;
+        }
+        if (PQstatus(attemptConn) != CONNECTION_BAD) {
+            conn = attemptConn;
+            return setUpSession();
+        }
+        // The failed attempt is closed directly: a rollback on it would
+        // replace the server's answer that the retry test reads.
+        bool full = serverIsFull(PQerrorMessage(attemptConn));
+        conn = attemptConn;
+        reportError();
+        conn = nullptr;
+        PQfinish(attemptConn);
+        if (!full) {
+            return CDDB_ERR_CONNECT;
+        }
+        if (attempt < retryCount) {
+            retryPause(retryWait);
+        }
+    }
+    return CDDB_ERR_TOO_MANY;
+}
+
+int CdDBConnection_PG::setUpSession()
+{
+    PQsetNoticeProcessor(conn, ignoreNotice, nullptr);
+    int ret = execPlain("SET client_encoding TO UTF8");
+    if (ret == 0) {
+        const char* encoding = PQparameterStatus(conn, "client_encoding");
+        if (encoding == nullptr || strcmp(encoding, "UTF8") != 0) {
+            setErrorMessage("client encoding is not UTF8");
+            ret = CDDB_ERR_DB;
+        }
+    }
+    if (ret == 0 && timeZone[0] != '\0') {
+        // Offsets in ISO sign order (+09:00 is east of UTC), unlike POSIX
+        // zone strings.
+        std::string statement;
+        const char* z = timeZone;
+        if (!CdDBSqlEncoder::isSafeZone(z)) {
+            setErrorMessage("unusable time zone");
+            ret = CDDB_ERR_ARG;
+        } else if (z[0] == '+' || z[0] == '-') {
+            std::string offset = z;
+            if (offset.find(':') == std::string::npos) {
+                offset += ":00";
+            }
+            statement = "SET TIME ZONE INTERVAL '" + offset + "' HOUR TO MINUTE";
+        } else {
+            statement = std::string("SET TIME ZONE '") + z + "'";
+        }
+        if (ret == 0) {
+            ret = execPlain(statement.c_str());
+        }
+    }
+    if (ret != 0) {
+        closeConnection();
+        return ret;
+    }
+    int server = serverBackslashEscapes();
+    if (server >= 0) {
+        encoder.setBackslashFlag(server == 1);
+    }
+    return 0;
+}
+
+int CdDBConnection_PG::serverBackslashEscapes() const
+{
+    if (conn == nullptr) {
+        return -1;
+    }
+    const char* scs = PQparameterStatus(conn, "standard_conforming_strings");
+    if (scs == nullptr) {
+        return -1;
+    }
+    return strcmp(scs, "on") == 0 ? 0 : 1;
+}
+
+void CdDBConnection_PG::closeConnection()
+{
+    if (conn != nullptr) {
+        PQfinish(conn);
+        conn = nullptr;
+    }
+    inTrans = 0;
+}
+
+int CdDBConnection_PG::disconnect()
+{
+    if (conn != nullptr) {
+        rollback();
+    }
+    closeConnection();
+    return 0;
+}
+
+int CdDBConnection_PG::setSql(const char* text)
+{
+    if (text == nullptr) {
+        return CDDB_ERR_ARG;
+    }
+    sql = NString(text);
+    return 0;
+}
+
+void CdDBConnection_PG::reportError()
+{
+    setErrorMessage(conn != nullptr ? PQerrorMessage(conn) : "");
+    log("%s", "******************************");
+    log("SQLState   [%s]", sqlState);
+    log("ErrorMsg   [%s]", errorMessage);
+    log("%s", "******************************");
+}
+
+int CdDBConnection_PG::execPlain(const char* statement)
+{
+    if (statement == nullptr) {
+        statement = "";
+    }
+    log("%s", statement);
+    if (conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    PGresult* result = PQexec(conn, statement);
+    if (result == nullptr) {
+        reportError();
+        return CDDB_ERR_DB;
+    }
+    int code = mapStatus(result);
+    PQclear(result);
+    if (code != 0) {
+        reportError();
+    }
+    return code;
+}
+
+int CdDBConnection_PG::begin()
+{
+    if (execPlain("BEGIN") != 0) {
+        return CDDB_ERR_BEGIN;
+    }
+    inTrans = 1;
+    return 0;
+}
+
+int CdDBConnection_PG::commit()
+{
+    if (execPlain("COMMIT") != 0) {
+        return CDDB_ERR_COMMIT;
+    }
+    inTrans = 0;
+    return 0;
+}
+
+int CdDBConnection_PG::rollback()
+{
+    if (execPlain("ROLLBACK") != 0) {
+        return CDDB_ERR_ROLLBACK;
+    }
+    inTrans = 0;
+    return 0;
+}
+
+CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
+{
+    if (sql.isNullOrEmpty()) {
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
+    }
+    log("%s", sql.c_str());
+    if (conn == nullptr) {
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
+    }
+    size_t count = binds != nullptr ? binds->size() : 0;
+    if (count > MAX_BINDS) {
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
+    }
+    const char* values[MAX_BINDS];
+    char oidText[MAX_BINDS][64];
+    for (size_t i = 0; i < count; i++) {
+        const CdDBBind& bind = (*binds)[i];
+        int n = static_cast<int>(i) + 1;
+        if (bind.kind == CDDB_BIND_TEXT) {
+            values[i] = bind.value.isNull() ? nullptr : bind.value.c_str();
+            log("Bind $%d Type[Text] Value[%s]", n, bind.value.isNull() ? "(null)" : bind.value.c_str());
+        } else if (bind.kind == CDDB_BIND_LOB) {
+            Oid oid = lo_import(conn, bind.value.c_str());
+            if (oid == InvalidOid) {
+                reportError();
+                return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_LOB_IMPORT));
+            }
+            snprintf(oidText[i], sizeof oidText[i], "%u", static_cast<unsigned>(oid));
+            values[i] = oidText[i];
+            log("Bind $%d Type[LOB] Value[%s]", n, bind.value.c_str());
+        } else {
+            return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
+        }
+    }
+    PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
+                                    count > 0 ? values : nullptr, nullptr, nullptr, 0);
+    if (result == nullptr) {
+        reportError();
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_DB));
+    }
+    int code = mapStatus(result);
+    if (code == 0) {
+        CdDBResult_PG* ok = new CdDBResult_PG(0);
+        ok->attach(handle, result);
+        return CdDBResultHandle(ok);
+    }
+    reportError();
+    log("DB access:sql[%s]sts[%d]err[%s]", sql.c_str(), code, errorMessage);
+    PQclear(result);
+    return CdDBResultHandle(new CdDBResult_PG(code));
+}
+
+int CdDBConnection_PG::mapSqlState(const char* state)
+{
+    static const struct {
+        const char* state;
+        int code;
+    } table[] = {
+        {"23505", CDDB_ERR_UNIQUE},     {"22026", CDDB_ERR_LENGTH},
+        {"23503", CDDB_ERR_FOREIGN_KEY}, {"42601", CDDB_ERR_SYNTAX},
+        {"42883", CDDB_ERR_UNDEFINED},  {"42703", CDDB_ERR_UNDEFINED},
+        {"40P01", CDDB_ERR_DEADLOCK},   {"22021", CDDB_ERR_CHARACTER},
+        {"57014", CDDB_ERR_CANCELED},   {"42P01", CDDB_ERR_NO_TABLE},
+        {"55P03", CDDB_ERR_LOCKED},
+    };
+    if (state == nullptr) {
+        return CDDB_ERR_DB;
+    }
+    for (const auto& entry : table) {
+        if (strcmp(state, entry.state) == 0) {
+            return entry.code;
+        }
+    }
+    return CDDB_ERR_DB;
+}
+
+int CdDBConnection_PG::mapStatus(PGresult* result)
+{
+    ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        return 0;
+    }
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    if (state == nullptr) {
+        return CDDB_ERR_DB;
+    }
+    setSqlState(state);
+    return mapSqlState(state);
+}
+
+int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
+{
+    if (conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    if (filePath == nullptr) {
+        return -1;
+    }
+    bool savepoint = PQtransactionStatus(conn) == PQTRANS_INTRANS &&
+                     execPlain("SAVEPOINT cddb_lob_export") == 0;
+    if (lo_export(conn, static_cast<Oid>(oid), filePath) == 1) {
+        if (savepoint) {
+            execPlain("RELEASE SAVEPOINT cddb_lob_export");
+        }
+        return 0;
+    }
+    reportError();
+    std::string message = errorMessage;
+    if (savepoint) {
+        execPlain("ROLLBACK TO SAVEPOINT cddb_lob_export");
+        execPlain("RELEASE SAVEPOINT cddb_lob_export");
+        setErrorMessage(message.c_str());
+    }
+    return -1;
+}

@@ -1,0 +1,36 @@
+// Query result over a libpq result.
+#ifndef CDDBRESULT_PG_H
+#define CDDBRESULT_PG_H
+
+#include <libpq-fe.h>
+
+#include "cddbconnection.h"
+#include "cddbresult.h"
+
+class CdDBResult_PG : public CdDBResult {
+public:
+    explicit CdDBResult_PG(int status);
+    ~CdDBResult_PG() override;
+
+    void clear() override;
+    int getStatus() const override { return status; }
+    int getFieldCount() const override;
+    int getFieldName(NString& out, int column) const override;
+    int getValue(NString& out, int column) const override;
+    int exportLob(int column, const char* filePath) override;
+    int next() override;
+    bool isEOF() const override;
+    int getAffectedRows() const override { return affectedRows; }
+
+    // Takes the libpq result and shares the connection's handle.
+    void attach(const CdDBConnectionHandle& connection, PGresult* result);
+
+private:
+    int status;
+    int affectedRows;
+    int rowIndex;
+    PGresult* res;
+    CdDBConnectionHandle connection;
+};
+
+#endif

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <libpq-fe.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "cddbconnection_pg.h"
+#include "cddbresult_pg.h"
+#include "pgtest.h"
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+TEST(CdDBMapSqlState, MapsEveryKnownState)
+{
+    struct {
+        const char* state;
+        int code;
+    } cases[] = {
+        {"23505", -1012}, {"22026", -1014}, {"23503", -1009}, {"42601", -1016},
+        {"42883", -1017}, {"42703", -1017}, {"40P01", -1015}, {"22021", -1024},
+        {"57014", -1028}, {"42P01", -1051}, {"55P03", -1010}, {"22012", -1050},
+        {"25P02", -1050}, {"", -1050},      {"2350", -1050},  {"235050", -1050},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code, CdDBConnection_PG::mapSqlState(c.state)) << c.state;
+    }
+    EXPECT_EQ(-1050, CdDBConnection_PG::mapSqlState(nullptr));
+}
+
+TEST(CdDBResultOffline, FailedResultHasNoRows)
+{
+    CdDBResult_PG r(-1016);
+    NString v("keep");
+    EXPECT_TRUE(r.isError());
+    EXPECT_TRUE(r.isEOF());
+    EXPECT_EQ(0, r.getFieldCount());
+    EXPECT_EQ(-1101, r.getValue(v, 0));
+    EXPECT_EQ(-1101, r.getFieldName(v, 0));
+    EXPECT_EQ(-1100, r.getValueByName(v, "x"));
+    EXPECT_EQ(-1099, r.getColumnIndex(nullptr));
+    EXPECT_EQ(-1101, r.exportLob(0, "/tmp/never"));
+    EXPECT_STREQ("keep", v.c_str());
+    CdDBResultHandle h(new CdDBResult_PG(0));
+    CdDBResultHandle copy = h;
+    EXPECT_EQ(2, h.useCount());
+    copy = CdDBResultHandle();
+    EXPECT_EQ(1, h.useCount());
+}
+
+class CdDBResultTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { db = new PgTestDatabase("t_result"); }
+    static void TearDownTestSuite()
+    {
+        delete db;
+        db = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ("", db->error());
+        ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10))
+            << conn.getErrorMessage();
+        char tmpl[] = "/tmp/cddbresXXXXXX";
+        const char* d = mkdtemp(tmpl);
+        ASSERT_NE(nullptr, d);
+        dir = d;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    CdDBResultHandle run(const std::string& sql, const std::vector<CdDBBind>& binds = {})
+    {
+        conn.setSql(sql.c_str());
+        return conn.execute(binds);
+    }
+
+    static PgTestDatabase* db;
+    CdDBConnection_PG conn{1, 0};
+    std::string dir;
+};
+PgTestDatabase* CdDBResultTest::db = nullptr;
+
+TEST_F(CdDBResultTest, StatementFailuresMapToCodes)
+{
+    ASSERT_EQ(0, run("create table p(id int primary key, name varchar(3))")->getStatus());
+    ASSERT_EQ(0, run("create table c(id int references p(id))")->getStatus());
+    ASSERT_EQ(0, run("insert into p values (1, 'a')")->getStatus());
+    struct {
+        const char* sql;
+        int code;
+        const char* state;
+    } cases[] = {
+        {"insert into p values (1, 'b')", -1012, "23505"},
+        {"select B'10' & B'1'", -1014, "22026"},
+        {"insert into c values (9)", -1009, "23503"},
+        {"selec 1", -1016, "42601"},
+        {"select no_such_function()", -1017, "42883"},
+        {"select no_such_column from p", -1017, "42703"},
+        {"select E'\\xff'::text", -1024, "22021"},  // server-side invalid UTF-8
+        {"select 'a\xff'", -1024, "22021"},         // invalid bytes sent by the client
+        {"select * from no_such_table", -1051, "42P01"},
+        {"select 1/0", -1050, "22012"},
+        {"insert into p values (2, 'long')", -1050, "22001"},
+    };
+    for (const auto& c : cases) {
+        CdDBResultHandle r = run(c.sql);
+        EXPECT_EQ(c.code, r->getStatus()) << c.sql << ": " << conn.getErrorMessage();
+        EXPECT_STREQ(c.state, conn.getSqlState()) << c.sql;
+        EXPECT_TRUE(r->isEOF());
+    }
+    // Empty statement: no SQLSTATE, the previous one stays.
+    EXPECT_EQ(-1050, run(" ")->getStatus());
+    EXPECT_STREQ("22001", conn.getSqlState());
+
+    ASSERT_EQ(0, run("set statement_timeout = 50")->getStatus());
+    EXPECT_EQ(-1028, run("select pg_sleep(2)")->getStatus());
+    EXPECT_STREQ("57014", conn.getSqlState());
+    ASSERT_EQ(0, run("set statement_timeout = 0")->getStatus());
+    // The connection stays usable after failures.
+    EXPECT_EQ(0, run("select 1")->getStatus());
+}
+
+TEST_F(CdDBResultTest, LockedRowGivesLockNotAvailable)
+{
+    ASSERT_EQ(0, run("create table l(id int primary key)")->getStatus());
+    ASSERT_EQ(0, run("insert into l values (1)")->getStatus());
+    std::string info = "user=postgres dbname=" + db->name();
+    PGconn* other = PQconnectdb(info.c_str());
+    ASSERT_EQ(CONNECTION_OK, PQstatus(other));
+    PQclear(PQexec(other, "BEGIN"));
+    PGresult* locked = PQexec(other, "select * from l where id = 1 for update");
+    ASSERT_EQ(PGRES_TUPLES_OK, PQresultStatus(locked));
+    PQclear(locked);
+    EXPECT_EQ(-1010, run("select * from l where id = 1 for update nowait")->getStatus());
+    EXPECT_STREQ("55P03", conn.getSqlState());
+    PQfinish(other);
+}
+
+TEST_F(CdDBResultTest, ReadsRowsByPositionAndName)
+{
+    CdDBResultHandle r = run(
+        "select a.*, b.tbl_id, '' as empty_text, null::text as nothing, '\\x00ff'::bytea as raw "
+        "from (values (1, 'one'), (2, 'two')) a(tbl_id, tbl_lname) "
+        "cross join (values (7)) b(tbl_id)");
+    ASSERT_EQ(0, r->getStatus());
+    EXPECT_EQ(6, r->getFieldCount());
+    EXPECT_EQ(2, r->getAffectedRows());
+    EXPECT_EQ(2, r->getColumnIndex("tbl_id"));  // the later duplicate wins
+    EXPECT_EQ(1, r->getColumnIndex("TBL_LNAME"));
+    EXPECT_EQ(-1100, r->getColumnIndex("nope"));
+    NString name;
+    EXPECT_EQ(0, r->getFieldName(name, 1));
+    EXPECT_STREQ("tbl_lname", name.c_str());
+    EXPECT_EQ(-1007, r->getFieldName(name, 6));
+    EXPECT_EQ(-1007, r->getFieldName(name, -1));
+
+    std::vector<std::string> names;
+    while (!r->isEOF()) {
+        NString v;
+        ASSERT_EQ(0, r->getValueByName(v, "TBL_LNAME", "dflt"));
+        names.push_back(v.c_str());
+        ASSERT_EQ(0, r->getValueByName(v, "tbl_id"));
+        EXPECT_STREQ("7", v.c_str());
+        ASSERT_EQ(0, r->getValueByName(v, "empty_text", "dflt"));
+        EXPECT_STREQ("", v.c_str());
+        EXPECT_FALSE(v.isNull());
+        ASSERT_EQ(0, r->getValueByName(v, "nothing", "dflt"));
+        EXPECT_STREQ("dflt", v.c_str());
+        ASSERT_EQ(0, r->getValueByName(v, "nothing"));
+        EXPECT_TRUE(v.isNull());
+        EXPECT_STREQ("", v.c_str());
+        EXPECT_EQ(-1008, r->getValue(v, 5));  // bytea
+        EXPECT_EQ(-1008, r->getValue(v, -1));
+        EXPECT_EQ(-1008, r->getValue(v, 6));
+        EXPECT_EQ(-1100, r->getValueByName(v, "missing"));
+        EXPECT_EQ(0, r->next());
+    }
+    EXPECT_EQ((std::vector<std::string>{"one", "two"}), names);
+    NString v;
+    EXPECT_EQ(-1013, r->getValue(v, 0));
+    EXPECT_EQ(0, r->next());
+    EXPECT_TRUE(r->isEOF());
+}
+
+TEST_F(CdDBResultTest, LargeObjectsInAndOut)
+{
+    std::string in = dir + "/in.bin";
+    std::string data("attach\0ment\xff\n", 13);
+    data += std::string(100000, 'x');
+    {
+        std::ofstream out(in, std::ios::binary);
+        out << data;
+    }
+    ASSERT_EQ(0, conn.begin());
+    ASSERT_EQ(0, run("create table lob(id int, doc oid, name text)")->getStatus());
+    std::vector<CdDBBind> binds{CdDBBind(NString("1")), CdDBBind(NString(in.c_str()), CDDB_BIND_LOB)};
+    ASSERT_EQ(0, run("insert into lob values ($1, $2, 'n')", binds)->getStatus()) << conn.getErrorMessage();
+
+    binds = {CdDBBind(NString("2")), CdDBBind(NString((dir + "/missing").c_str()), CDDB_BIND_LOB)};
+    EXPECT_EQ(-1041, run("insert into lob values ($1, $2, 'n')", binds)->getStatus());
+
+    CdDBResultHandle r = run("select doc, name from lob where id = 1");
+    ASSERT_FALSE(r->isEOF());
+    std::string out = dir + "/out.bin";
+    EXPECT_EQ(0, r->exportLob(0, out.c_str())) << conn.getErrorMessage();
+    EXPECT_EQ(data, readFile(out));
+    std::string textOut = dir + "/text.bin";
+    EXPECT_EQ(-1, r->exportLob(1, textOut.c_str()));
+    EXPECT_FALSE(fileExists(textOut));
+    EXPECT_EQ(-1008, r->exportLob(2, textOut.c_str()));
+    EXPECT_EQ(-1008, r->exportLob(-1, textOut.c_str()));
+
+    // Numbers above 2^31 are large-object numbers too.
+    r = run("select lo_from_bytea(3000000001, 'high') as doc");
+    ASSERT_EQ(0, r->getStatus()) << conn.getErrorMessage();
+    std::string high = dir + "/high.bin";
+    EXPECT_EQ(0, r->exportLob(0, high.c_str())) << conn.getErrorMessage();
+    EXPECT_EQ("high", readFile(high));
+
+    // A failed export leaves the transaction usable.
+    r = run("select 123456::oid as doc");
+    EXPECT_EQ(-1, r->exportLob(0, (dir + "/none.bin").c_str()));
+    EXPECT_NE(std::string(conn.getErrorMessage()).find("123456"), std::string::npos)
+        << conn.getErrorMessage();
+    EXPECT_EQ(0, run("select count(*) from lob")->getStatus());
+    EXPECT_TRUE(conn.inTransaction());
+    ASSERT_EQ(0, conn.commit());
+    EXPECT_EQ("1", db->queryValue("select count(*) from lob"));
+}
+
+TEST_F(CdDBResultTest, ResultOutlivingItsConnection)
+{
+    CdDBConnection_PG* own = new CdDBConnection_PG(1, 0);
+    ASSERT_EQ(0, own->connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
+    ASSERT_EQ(0, own->begin());
+    own->setSql("select lo_from_bytea(0, 'x') as doc");
+    CdDBResultHandle r = own->execute();
+    ASSERT_EQ(0, r->getStatus());
+    delete own;
+    NString v;
+    EXPECT_EQ(0, r->getValue(v, 0));
+    EXPECT_EQ(-1101, r->exportLob(0, (dir + "/gone.bin").c_str()));
+    EXPECT_FALSE(fileExists(dir + "/gone.bin"));
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+#include "pgtest.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <libpq-fe.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+const char* const PGTEST_USER = "vikra";
+const char* const PGTEST_PASSWORD = "tolpa";
+const char* const PGTEST_DB = "vikra";
+
+std::string pgtestDefaultDir()
+{
+    return std::string(RV_BINARY_DIR) + "/pgtest";
+}
+
+int pgtestReadPort(const std::string& dir)
+{
+    std::ifstream in(dir + "/port");
+    int port = 0;
+    if (!(in >> port) || port <= 0 || port > 65535) {
+        return 0;
+    }
+    return port;
+}
+
+std::string pgtestUseServer(const std::string& dir)
+{
+    int port = pgtestReadPort(dir);
+    if (port == 0) {
+        return "no test server: " + dir + "/port is missing";
+    }
+    setenv("PGHOST", "127.0.0.1", 1);
+    setenv("PGPORT", std::to_string(port).c_str(), 1);
+    // The tests decide the session settings themselves.
+    unsetenv("PGOPTIONS");
+    unsetenv("PGTZ");
+    unsetenv("PGCLIENTENCODING");
+    unsetenv("PGPASSWORD");
+    unsetenv("PGUSER");
+    unsetenv("PGDATABASE");
+    return "";
+}
+
+static PGconn* superuserConnect(const std::string& db, std::string& err)
+{
+    std::string info = "user=postgres dbname='" + db + "' connect_timeout=10";
+    PGconn* conn = PQconnectdb(info.c_str());
+    if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
+        err = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
+        PQfinish(conn);
+        return nullptr;
+    }
+    return conn;
+}
+
+std::string pgtestQueryValue(const std::string& sql, const std::string& db, std::string* errOut)
+{
+    std::string err;
+    std::string value;
+    PGconn* conn = superuserConnect(db, err);
+    if (conn != nullptr) {
+        PGresult* res = PQexec(conn, sql.c_str());
+        ExecStatusType st = PQresultStatus(res);
+        if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+            err = PQerrorMessage(conn);
+        } else if (st == PGRES_TUPLES_OK && PQntuples(res) > 0 && PQnfields(res) > 0) {
+            value = PQgetvalue(res, 0, 0);
+        }
+        PQclear(res);
+        PQfinish(conn);
+    }
+    if (errOut != nullptr) {
+        *errOut = err;
+    }
+    return value;
+}
+
+std::string pgtestExec(const std::string& sql, const std::string& db)
+{
+    std::string err;
+    pgtestQueryValue(sql, db, &err);
+    return err;
+}
+
+static std::string runScript(const std::string& args)
+{
+    std::string cmd = std::string(RV_SOURCE_DIR) + "/scripts/pgtest.sh " + args + " >/dev/null 2>&1";
+    int rc = system(cmd.c_str());
+    if (rc == -1 || !WIFEXITED(rc) || WEXITSTATUS(rc) != 0) {
+        return "pgtest.sh " + args + " failed";
+    }
+    return "";
+}
+
+std::string pgtestStartServer(const std::string& dir, int maxConnections, int reservedConnections)
+{
+    return runScript("start '" + dir + "' " + std::to_string(maxConnections) + " " +
+                     std::to_string(reservedConnections));
+}
+
+std::string pgtestStopServer(const std::string& dir)
+{
+    return runScript("stop '" + dir + "'");
+}
+
+PgTestDatabase::PgTestDatabase(const std::string& base)
+    : dbName(base + "_" + std::to_string(static_cast<long>(getpid())))
+{
+    err = pgtestUseServer();
+    if (!err.empty()) {
+        return;
+    }
+    pgtestExec("DROP DATABASE IF EXISTS " + dbName + " WITH (FORCE)");
+    err = pgtestExec("CREATE DATABASE " + dbName + " OWNER " + PGTEST_USER);
+}
+
+PgTestDatabase::~PgTestDatabase()
+{
+    if (err.empty()) {
+        pgtestExec("DROP DATABASE IF EXISTS " + dbName + " WITH (FORCE)");
+    }
+}
