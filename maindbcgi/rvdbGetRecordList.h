@@ -1,0 +1,149 @@
+// Record query of one user table (select list, joins, where, order by,
+// optional count, limit and offset) and the conversion of its rows into
+// typed cell values.
+//
+// Result columns are named by the qualified column name of each physical
+// column ("a.col00007", "rtblcol00012.file_name"); the record key is always
+// selected as "a.rvkey" and always ends the order, so records come in a
+// stable order.
+//
+// Without paging (limit and offset 0) and inside a transaction the rows are
+// read through a cursor in batches of RVDB_RECORD_FETCH_ROWS: the result
+// handle then holds one batch at a time, so a whole table never sits in
+// memory.
+#ifndef RVDBGETRECORDLIST_H
+#define RVDBGETRECORDLIST_H
+
+#include <vector>
+
+#include "RvdbColumnValue.h"
+#include "RvdbRecordList.h"
+#include "cddbconnection.h"
+#include "cddbresult.h"
+#include "nstring.h"
+#include "rvcompair.h"
+#include "rvdbSql.h"
+#include "rvresult.h"
+
+class CdDBSqlEncoder;
+
+// Rows fetched per batch by the streamed record query.
+enum { RVDB_RECORD_FETCH_ROWS = 1000 };
+
+// Sort pairs are RvPair (column id, order): order "1" ascending, any other
+// text descending; the record key is column id "-1".
+
+// Selects the records of table tblId: the physical columns of the sets in
+// columnSets whose col_id is in colIds (plus "a.rvkey"), joined and filtered
+// as rvdbSql builds them, ordered by sorts and then the record key.
+// textCutLength > 0 cuts long "texts" values in the database. limit > 0 and
+// offset > 0 page the rows; recordCount (may be null) receives the number of
+// matching records. result shares the rows on success (unchanged on
+// failure). 0; -100001 a table id that is not a decimal integer of at most 9
+// digits or no connection; a builder's or a statement's code.
+int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
+                      const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                      int textCutLength, const RvDbSearchFilterList& filters,
+                      const RvPairList& sorts, CdDBResultHandle& result, int limit, int offset,
+                      int* recordCount);
+
+// statement = "select <select list> from <from>[ where <where>]"; the other
+// three outputs are its parts. sortColIds are joined like selected columns.
+int rvdbMakeSelectList(const CdDBSqlEncoder* encoder, const char* tblId,
+                       const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                       const RvStringList& sortColIds, const RvDbSearchFilterList& filters,
+                       int textCutLength, NString& statement, NString& selectList,
+                       NString& fromSql, NString& whereSql);
+
+// out = the effective sort list: requested first (when its column id is not
+// empty), the base pairs as described below, every order "1" or "0", and
+// ("-1", order of the first pair, or "1") at the end when no pair names the
+// record key. The base is used whole when requested has no column id, and
+// from its second pair on (orders flipped when the requested order differs)
+// when its first pair names the requested column. Always 0.
+int rvdbMakeSortList(const RvPairList& base, const RvPair& requested, RvPairList& out);
+
+// out = " order by <term>,<term>..." for the sort pairs whose column is among
+// the sets (out unchanged for no pairs). A key column sorts plainly, every
+// other one with NULLS FIRST (ascending) or NULLS LAST (descending); an image
+// column sorts on its file name. 0 or a builder's code.
+int rvdbMakeOrderBy(const RvPairList& sorts, const RvdbColumnSetList& columnSets,
+                    const CdDBSqlEncoder* encoder, NString& out);
+
+// Appends one value per column set, made by rvdbNewColumnValue and filled
+// from the current row of result (a physical column missing from the result
+// leaves its text empty). Code 0; -100025 a set without a value class; the
+// code of a read or of setText. On failure the values of the row's earlier
+// columns stay appended.
+RvResult rvdbGetRecordValues(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
+                             const RvdbColumnSetList& columnSets,
+                             std::vector<RvdbColumnValuePtr>& cells);
+
+// list = a new list of columnSets holding the rows of result from the
+// current one on, at most maxRows when maxRows > 0. A row is added only
+// whole. Code 0 or the failing row's code.
+RvResult rvdbFetchRecordList(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
+                             const RvdbColumnSetList& columnSets, RvdbRecordList& list,
+                             int maxRows);
+
+// rvdbGetRecordList over every column of columnSets, then
+// rvdbFetchRecordList of all rows into list. 0 or the first failure code.
+int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
+                       const RvdbColumnSetList& columnSets, int textCutLength,
+                       RvdbRecordList& list, const RvDbSearchFilterList& filters,
+                       const RvPairList& sorts, int limit, int offset, int* recordCount);
+
+// Result of the streamed record query: reads the rows of an open cursor in
+// batches and holds only the current batch. Used through CdDBResultHandle
+// like any result. A failed fetch sets the status; the values of the row
+// then read as that code, and next() ends the rows.
+class RvdbCursorResult : public CdDBResult {
+public:
+    // Declares cursor cursorName for selectSql on connection (which must be
+    // in a transaction) and fetches the first batch of batchRows rows. The
+    // result's status is 0 or the code of the failed statement.
+    RvdbCursorResult(CdDBConnection* connection, const char* cursorName, const char* selectSql,
+                     int batchRows);
+    ~RvdbCursorResult() override;
+
+    // Drops the batch, closes the cursor, ends the rows.
+    void clear() override;
+    int getStatus() const override { return status; }
+    int getFieldCount() const override;
+    int getFieldName(NString& out, int column) const override;
+    int getValue(NString& out, int column) const override;
+    int exportLob(int column, const char* filePath) override;
+    int next() override;
+    bool isEOF() const override;
+    // Rows passed by next() so far.
+    int getAffectedRows() const override { return rowsRead; }
+
+    // Statistics: FETCH statements sent and the most rows one batch held.
+    int getFetchCount() const { return fetchCount; }
+    int getMaxBatchRows() const { return maxBatchRows; }
+    bool isCursorOpen() const { return cursorOpen; }
+
+private:
+    CdDBConnection* liveConnection() const;
+    void fetchBatch();
+    void closeCursor(bool checkExists);
+
+    CdDBConnection* connection;
+    CdDBConnectionHandle connectionHandle;
+    bool hasHandle;
+    NString cursorName;
+    int batchRows;
+    int status;
+    bool failedEnd;
+    bool cursorOpen;
+    bool done;
+    CdDBResultHandle batch;
+    int rowsInBatch;
+    int lastBatchRows;
+    int rowsRead;
+    int fetchCount;
+    int maxBatchRows;
+    std::vector<NString> fieldNames;
+};
+
+#endif
