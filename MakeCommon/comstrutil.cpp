@@ -2,6 +2,7 @@
 // cutting and searching, path parts, CSV fields, UTF-8 validation.
 #include "comstr.h"
 #include "comcgi.h"
+#include "comcgireq.h"
 #include "comjconv.h"
 
 #include <cctype>
@@ -668,8 +669,7 @@ int comCsvGetField(int n, int outSize, const char* line, char* out, int* truncat
     if (value.size() > static_cast<size_t>(outSize - 1) && truncated)
         *truncated = 1;
     comSubstr(value.c_str(), 0, outSize - 1, out, sjis);
-    // TODO: trim with comCgiTrimValue(out, sjis, emptyIfBlank, 1) once comcgi.h has it.
-    (void)emptyIfBlank;
+    comCgiTrimValue(out, sjis, emptyIfBlank, 1);
     return 1;
 }
 
