@@ -1,0 +1,193 @@
+// data.csv: the record query, the header and one line per record, and the
+// formatting of each value into its cell.
+#include "rvmigrateexportbat.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "RvDbRecordListCsv.h"
+#include "cddbconnection.h"
+#include "comcgi.h"
+#include "rvappctx.h"
+#include "rvcomcode.h"
+#include "rvdbGetRecordList.h"
+
+namespace {
+
+const unsigned char kBom[] = { 0xEF, 0xBB, 0xBF };
+
+// Writes the line and its CR LF to the output channel. 0 or -1.
+int writeLine(const NStringBuffer& line)
+{
+    if (line.length() > 0 && comCgiWrite(line.c_str(), line.length()) != 0)
+        return -1;
+    return comCgiWrite("\r\n", 2);
+}
+
+NString replaceChar(const NString& text, char from, char to)
+{
+    std::string s(text.c_str());
+    for (char& c : s)
+        if (c == from)
+            c = to;
+    return NString(s.c_str());
+}
+
+}  // namespace
+
+int RvMigrateExportBat::getRecordList(const RvdbTableSet& table,
+                                      const std::vector<RvdbColumnSetPtr>& columns,
+                                      CdDBResultHandle& out)
+{
+    CdDBConnection* conn = m_appctx->getConnection(true);
+    RvStringList colIds;
+    for (const RvdbColumnSetPtr& col : columns)
+        colIds.push_back(col->getColId());
+    // No cut length: texts are exported whole.
+    int ret = rvdbGetRecordList(conn, table.tbl_id.c_str(), columns, colIds, 0,
+                                RvDbSearchFilterList(), RvPairList(), out, 0, 0, nullptr);
+    if (ret != 0)
+        EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table.tbl_id.c_str(),
+                    table.tbl_lname.c_str());
+    return ret;
+}
+
+int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString& exportDir,
+                                     const CdDBResultHandle& records,
+                                     const std::vector<RvdbColumnSetPtr>& columns, int& cleanCount,
+                                     int& warningCount, int& errorCount)
+{
+    CdDBConnection* conn = m_appctx->getConnection(true);
+    CdDBSqlEncoder* encoder = conn ? conn->getSqlEncoder() : nullptr;
+
+    NString path = exportDir + NString("data.csv");
+    int ret = comCgiOpenOutput(path.c_str(), 0);
+    comCgiSetConvert(0);
+    if (ret != 0 || comCgiWrite(kBom, sizeof kBom) != 0) {
+        EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
+        return -1;
+    }
+
+    RvDbRecordListCsv csv;
+    NStringBuffer line(4096);
+    bool first = true;
+    for (const RvdbColumnSetPtr& col : columns) {
+        NString name;
+        if (!systemColumnName(col->getColId(), name))
+            name = col->getColLname();
+        if (!first)
+            line.append(",");
+        first = false;
+        line.append(csv.escapeCsvCell(name).c_str());
+    }
+    if (writeLine(line) != 0) {
+        EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
+        return -1;
+    }
+
+    std::vector<RvdbColumnValuePtr> values;
+    while (records && !records->isEOF()) {
+        line.clear();
+        values.clear();
+
+        NString key;
+        ret = records->getValueByName(key, "a.rvkey");
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] strkey[%s] colummname[%s]", ret, key.c_str(), "a.rvkey");
+            return ret;
+        }
+        if (key.isNullOrEmpty()) {
+            EXPORTTRACE("ret[%d] colummname[%s]", 0, "a.rvkey");
+            return RVEXP_ERR_NO_KEY;
+        }
+        RvResult res = rvdbGetRecordValues(records, encoder, columns, values);
+        if (res.getCode() != 0) {
+            EXPORTTRACE("ret[%d]", res.getCode());
+            return res.getCode();
+        }
+
+        bool warning = false, error = false;
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (i > 0)
+                line.append(",");
+            NString cell;
+            ret = formatExportValue(table, exportDir, values[i], key, values, cell);
+            if (ret != 0) {
+                const RvdbColumnSetPtr& cs = values[i]->getColumnSet();
+                EXPORTTRACE("ret[%d] colummid[%s] colummname[%s] key[%s] formatcolummdata[%s]", ret,
+                            cs->getColId().c_str(), cs->getColLname().c_str(), key.c_str(),
+                            cell.c_str());
+                if (ret == RVEXP_WARN_RENAMED) {
+                    warning = true;
+                } else if (ret == RVEXP_ERR_FILE_SKIPPED || ret == RVEXP_ERR_MAKE_DIR) {
+                    error = true;
+                } else {
+                    ++errorCount;
+                    return ret;
+                }
+            }
+            line.append(csv.escapeCsvCell(cell).c_str());
+        }
+        if (writeLine(line) != 0) {
+            EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
+            return -1;
+        }
+        records->next();
+        if (error)
+            ++errorCount;
+        else if (warning)
+            ++warningCount;
+        else
+            ++cleanCount;
+    }
+    // A fetch that failed between two batches ends the rows early.
+    if (records && records->getStatus() != 0) {
+        EXPORTTRACE("ret[%d] csvfilepath[%s]", records->getStatus(), path.c_str());
+        return records->getStatus();
+    }
+    return 0;
+}
+
+int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NString& exportDir,
+                                          const RvdbColumnValuePtr& value, const NString& recordKey,
+                                          const std::vector<RvdbColumnValuePtr>& rowValues,
+                                          NString& out)
+{
+    if (!value)
+        return -100001;
+    const int type = value->getType();
+    if (type == RVDB_VALUE_TIMESPAN || type == RVDB_VALUE_TIMESPANCAL) {
+        const TimeSpanParts* parts = value->getTimeSpanParts();
+        out = (parts == nullptr || parts->isEmpty()) ? NString("") : parts->toSeconds();
+    } else if (type == RVDB_VALUE_SELECTS) {
+        NString text;
+        value->getText(0, text);
+        std::string s(text.c_str());
+        if (!s.empty()) {
+            if (s.front() == '\n')
+                s.erase(0, 1);
+            if (!s.empty() && s.back() == '\n')
+                s.pop_back();
+        }
+        out = NString(s.c_str());
+    } else if (type == RVDB_VALUE_FILE || type == RVDB_VALUE_IMAGE) {
+        int ret = exportAttachFiles(table, exportDir, value, recordKey, rowValues, out);
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] exporttabledir[%s] colummid[%s] key[%s] formatval[%s]", ret,
+                        exportDir.c_str(), value->getColumnSet()->getColId().c_str(),
+                        recordKey.c_str(), out.c_str());
+            return ret;
+        }
+    } else {
+        RvDbRecordListCsv csv;
+        int ret = csv.formatColumnValue(value.get(), out);
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] formatval[%s]", ret, out.c_str());
+            return ret;
+        }
+    }
+    out = replaceChar(out, '\r', ' ');
+    if (type != RVDB_VALUE_TEXTS && type != RVDB_VALUE_FILE && type != RVDB_VALUE_SELECTS)
+        out = replaceChar(out, '\n', ' ');
+    return 0;
+}

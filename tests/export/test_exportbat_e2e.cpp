@@ -1,0 +1,585 @@
+// Runs a copy of the built exportbat from a module tree of its own against
+// the sample tables: golden setting.json and data.csv, attachment bytes,
+// console, export.status, export.log and the exit status.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakeserver.h"
+#include "nstring.h"
+#include "pgtest.h"
+#include "rvcomcode.h"
+#include "rvschema.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kSource = RV_SOURCE_DIR;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string text(const char* key)
+{
+    NString s;
+    rvcomGetLocalString(s, key);
+    return s.c_str();
+}
+
+template <class... A>
+std::string text(const char* key, const A&... args)
+{
+    NString s;
+    rvcomGetLocalString(s, key, args...);
+    return s.c_str();
+}
+
+std::string codeText(int code)
+{
+    return rvcomGetCodeEntry(code).text.c_str();
+}
+
+// Regular files below dir, as relative paths.
+void listFiles(const std::string& dir, const std::string& rel, std::vector<std::string>& out)
+{
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..")
+            continue;
+        struct stat st;
+        std::string p = dir + "/" + n;
+        if (lstat(p.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            listFiles(p, rel + n + "/", out);
+        else
+            out.push_back(rel + n);
+    }
+    closedir(d);
+}
+
+std::map<std::string, std::string> treeOf(const std::string& dir)
+{
+    std::vector<std::string> files;
+    listFiles(dir, "", files);
+    std::map<std::string, std::string> out;
+    for (const std::string& f : files)
+        out[f] = rvtest::readFile(dir + "/" + f);
+    return out;
+}
+
+std::string hexBytes(const std::string& hex)
+{
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+// The log entries without their time stamps ("YYYY/MM/DD hh:mm:ss.mmm ").
+std::vector<std::string> logEntries(const std::string& log)
+{
+    std::vector<std::string> out;
+    size_t s = 0;
+    while (s < log.size()) {
+        size_t e = log.find('\n', s);
+        if (e == std::string::npos)
+            e = log.size();
+        std::string line = log.substr(s, e - s);
+        EXPECT_GE(line.size(), 24u) << line;
+        EXPECT_EQ(' ', line.size() > 23 ? line[23] : 0) << line;
+        out.push_back(line.size() > 24 ? line.substr(24) : line);
+        s = e + 1;
+    }
+    return out;
+}
+
+bool exists(const std::string& p)
+{
+    struct stat st;
+    return lstat(p.c_str(), &st) == 0;
+}
+
+class ExportBatTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        rvcomClearCodeMessages();
+        rvcomClearLocalStrings();
+        rvcomLoadCodeMessageFile((kSource + "/local/ja/message").c_str());
+        rvcomLoadLocalStringFile((kSource + "/local/ja/vikra").c_str());
+        sharedDb = new PgTestDatabase("exportbat");
+        if (sharedDb->error().empty())
+            sharedError = rvschemaLoadAll(*sharedDb);
+        else
+            sharedError = sharedDb->error();
+    }
+    static void TearDownTestSuite()
+    {
+        delete sharedDb;
+        sharedDb = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_EQ("", sharedError);
+        mod = tmp.file("mod");
+        ASSERT_EQ(0, system(("mkdir -p '" + mod + "/bin' '" + mod + "/local/ja' '" + tmp.file("root/rvdata") +
+                             "' '" + tmp.file("status") + "'")
+                                .c_str()));
+        prog = mod + "/bin/exportbat";
+        ASSERT_TRUE(rvtest::writeFile(prog, rvtest::readFile(RV_EXPORTBAT)));
+        ASSERT_EQ(0, chmod(prog.c_str(), 0755));
+        rvtest::writeFile(mod + "/local/ja/message", rvtest::readFile(kSource + "/local/ja/message"));
+        rvtest::writeFile(mod + "/local/ja/vikra", rvtest::readFile(kSource + "/local/ja/vikra"));
+        writeApp(sharedDb->name());
+        files = tmp.file("out");
+        statusDir = tmp.file("status");
+        logDir = tmp.file("logs/run");
+    }
+
+    void writeApp(const std::string& dbName)
+    {
+        rvtest::writeFile(tmp.file("root/rvdata/app"), "# test settings\ndbs=127.0.0.1\ndbname=" + dbName +
+                                                           "\ndbuser=vikra\ndbpwd=tolpa\n");
+    }
+
+    // Runs the program with the standard options plus extra ones.
+    RunResult runWith(const std::vector<std::string>& extra, bool standard = true,
+                      const std::string& pgPort = "")
+    {
+        std::vector<std::string> args = { prog };
+        if (standard) {
+            for (const char* a : { "-h", "", "-s", "", "-l", "", "-files", "" })
+                args.push_back(a);
+            args[2] = tmp.file("root");
+            args[4] = statusDir;
+            args[6] = logDir;
+            args[8] = files;
+        }
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            std::string v = *e;
+            if (!pgPort.empty() && v.compare(0, 7, "PGPORT=") == 0)
+                continue;
+            env.push_back(v);
+        }
+        if (!pgPort.empty())
+            env.push_back("PGPORT=" + pgPort);
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(&e[0]);
+        envp.push_back(nullptr);
+
+        std::string outPath = tmp.file("stdout"), errPath = tmp.file("stderr");
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        RunResult r;
+        int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&fa);
+        if (rc != 0)
+            return r;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = rvtest::readFile(outPath);
+        r.err = rvtest::readFile(errPath);
+        return r;
+    }
+
+    std::string progress(int n)
+    {
+        std::string out;
+        for (int p = 1; p <= n; ++p)
+            out += "\r" + text("export_cmdline_export_progress", std::to_string(p), std::to_string(n));
+        return out;
+    }
+
+    std::string finishLines(int s, int w, int e)
+    {
+        std::string out = text("export_cmdline_export_result", std::to_string(s), std::to_string(w),
+                               std::to_string(e)) +
+                          "\n";
+        if (w > 0 || e > 0)
+            out += text("export_cmdline_export_guidemsg") + "\n";
+        return out + text("export_cmdline_export_end") + "\n";
+    }
+
+    std::map<std::string, std::string> status()
+    {
+        std::map<std::string, std::string> m;
+        std::string s = rvtest::readFile(statusDir + "/export.status");
+        size_t p = 0;
+        while (p < s.size()) {
+            size_t e = s.find('\n', p);
+            std::string line = s.substr(p, e == std::string::npos ? std::string::npos : e - p);
+            size_t eq = line.find('=');
+            if (eq != std::string::npos)
+                m[line.substr(0, eq)] = line.substr(eq + 1);
+            if (e == std::string::npos)
+                break;
+            p = e + 1;
+        }
+        return m;
+    }
+
+    void expectStatus(int code)
+    {
+        std::string s = rvtest::readFile(statusDir + "/export.status");
+        std::string msg = code != 0 ? "msg=" + codeText(code) + "\n" : "";
+        ASSERT_GT(s.size(), 20u);
+        EXPECT_EQ("startdate=", s.substr(0, 10));
+        std::string rest = s.substr(25);
+        EXPECT_EQ(msg + "status=" + std::to_string(code) + "\nenddate=", rest.substr(0, rest.size() - 15))
+            << s;
+    }
+
+    void expectGolden(const std::string& table)
+    {
+        for (const char* f : { "setting.json", "data.csv" }) {
+            std::string want = rvtest::readFile(kSource + "/tests/export/golden/" + table + "/" + f);
+            ASSERT_FALSE(want.empty());
+            EXPECT_EQ(want, rvtest::readFile(files + "/" + table + "/" + f)) << table << "/" << f;
+        }
+    }
+
+    static PgTestDatabase* sharedDb;
+    static std::string sharedError;
+    rvtest::ScratchDir tmp;
+    std::string mod, prog, files, statusDir, logDir;
+};
+
+PgTestDatabase* ExportBatTest::sharedDb = nullptr;
+std::string ExportBatTest::sharedError;
+
+std::map<std::string, std::string> attachmentsOf(const std::string& table)
+{
+    static const std::map<std::string, std::map<std::string, std::string>> all = {
+        { "tbl00001",
+          { { "1/1/14/見積書.pdf", "%PDF-1.4 見積書" },
+            { "1/1/14/memo.txt", "メモ\nline 2\n" },
+            { "1/1/15/photo.png", hexBytes("89504e470d0a1a0a0000000d49484452000000020000000308060000") },
+            { "2/1234/14/same.txt", "first" },
+            { "2/1234/14/same(2).txt", "second" },
+            { "2/1234/14/report_.pdf", hexBytes("00ff00ff") } } },
+        { "tbl00002",
+          { { "1/1/5/logo.png", hexBytes("89504e470d0a1a0a") },
+            { "1/1/6/contract.pdf", "%PDF-1.4 契約書" },
+            { "1/1/8/dev.txt", "開発部の資料" },
+            { "1/2/8/sales.txt", "営業部の資料" } } },
+        { "tbl00003",
+          { { "1/1/3/logo.png", hexBytes("89504e470d0a1a0a") },
+            { "1/1/4/contract.pdf", "%PDF-1.4 契約書" },
+            { "1/1/7/dev.txt", "開発部の資料" },
+            { "1/2/7/sales.txt", "営業部の資料" } } },
+        { "tbl00004", { { "1/1/2/sales.txt", "営業部の資料" }, { "1/2/2/dev.txt", "開発部の資料" } } },
+    };
+    return all.at(table);
+}
+
+void expectTable(const std::string& files, const std::string& table)
+{
+    std::map<std::string, std::string> want = attachmentsOf(table);
+    want["setting.json"] = rvtest::readFile(kSource + "/tests/export/golden/" + table + "/setting.json");
+    want["data.csv"] = rvtest::readFile(kSource + "/tests/export/golden/" + table + "/data.csv");
+    EXPECT_EQ(want, treeOf(files + "/" + table)) << table;
+}
+
+TEST_F(ExportBatTest, RunningTablesAreExportedWhole)
+{
+    RunResult r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("", r.err);
+    // Table 1 has a record with renamed attachments: success and warning.
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(4, 1, 0), r.out);
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    std::vector<std::string> entries;
+    listFiles(files, "", entries);
+    for (const std::string& e : entries)
+        EXPECT_EQ("tbl", e.substr(0, 3)) << e;
+    expectStatus(0);
+
+    std::vector<std::string> want = {
+        text("export_logfile_start"),
+        text("export_logfile_filename_change", "tbl00001", "全項目テーブル", "same.txt", "same(2).txt",
+             "1234", "添付", "14"),
+        text("export_logfile_filename_change", "tbl00001", "全項目テーブル", "report?.pdf",
+             "report_.pdf", "1234", "添付", "14"),
+        text("export_logfile_export_end", "tbl00001", "全項目テーブル") +
+            text("export_logfile_export_result", "2", "1", "0"),
+        text("export_logfile_export_end", "tbl00002", "受注") + text("export_logfile_export_result", "3", "0", "0"),
+        text("export_logfile_export_end", "tbl00003", "顧客") + text("export_logfile_export_result", "2", "0", "0"),
+        text("export_logfile_export_end", "tbl00004", "部署") + text("export_logfile_export_result", "2", "0", "0"),
+        text("export_logfile_end"),
+    };
+    EXPECT_EQ(want, logEntries(rvtest::readFile(logDir + "/export.log")));
+    // One trace file per run under the module directory.
+    std::vector<std::string> traces;
+    listFiles(mod + "/syslog", "", traces);
+    EXPECT_EQ(1u, traces.size());
+}
+
+TEST_F(ExportBatTest, AllTablesStopAtTheBrokenDefinitions)
+{
+    // A stale directory of the table that fails is removed, and no working
+    // directory survives the stop.
+    ASSERT_EQ(0, system(("mkdir -p '" + files + "/tbl00005/1' && echo old > '" + files + "/tbl00005/data.csv'").c_str()));
+    RunResult r = runWith({ "-range", "all" });
+    EXPECT_EQ(1, r.exitCode);
+    std::map<std::string, std::string> st = status();
+    int code = std::atoi(st["status"].c_str());
+    EXPECT_NE(0, code);
+    EXPECT_EQ(codeText(code), st["msg"]);
+    EXPECT_EQ(codeText(code), r.err);
+    // The stop leaves the progress line open.
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(6).substr(0, progress(6).rfind('\r')) +
+                  finishLines(4, 1, 1),
+              r.out);
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    EXPECT_FALSE(exists(files + "/tbl00005"));
+    EXPECT_FALSE(exists(files + "/tbl00006"));
+    std::vector<std::string> entries;
+    listFiles(files, "", entries);
+    for (const std::string& e : entries)
+        EXPECT_EQ("tbl0000", e.substr(0, 7)) << e;
+
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(text("export_logfile_export_end", "tbl00005", "循環定義") +
+                  text("export_logfile_export_cancel", "tbl00005", "循環定義"),
+              log[log.size() - 3]);
+    EXPECT_EQ(codeText(code), log[log.size() - 2]);
+    EXPECT_EQ(text("export_logfile_end"), log.back());
+}
+
+TEST_F(ExportBatTest, OptionsSelectTablesAndColumns)
+{
+    RunResult r = runWith({ "-range", "assign", "-dbname", "受注", "-reference", "off" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
+    std::vector<std::string> entries;
+    listFiles(files, "", entries);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ((std::vector<std::string>{ "tbl00002/data.csv", "tbl00002/setting.json" }), entries);
+    EXPECT_EQ("{\"Name\": \"受注\", \"fields\": [{\"field_name\": \"キー\", \"type\": \"textbox\"}, "
+              "{\"field_name\": \"件名\", \"type\": \"textbox\"}, {\"field_name\": \"顧客\", \"type\": "
+              "\"textbox\"}, {\"field_name\": \"単価\", \"type\": \"number\"}, {\"field_name\": \"数量\", "
+              "\"type\": \"number\"}, {\"field_name\": \"小計\", \"type\": \"number\"}, {\"field_name\": "
+              "\"登録者\", \"type\": \"\"}, {\"field_name\": \"登録日時\", \"type\": \"\"}, {\"field_name\": "
+              "\"更新者\", \"type\": \"\"}, {\"field_name\": \"更新日時\", \"type\": \"\"}]}",
+              rvtest::readFile(files + "/tbl00002/setting.json"));
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "キー,件名,顧客,単価,数量,小計,登録者,登録日時,更新者,更新日時\r\n"
+              "1,初回注文,1,1500,3,4500,山田 太郎,2024/03/01 10:00:00,,\r\n"
+              "2,追加注文,2,,1,,山田 太郎,2024/03/02 10:00:00,,\r\n"
+              "3,顧客なし,,,,,佐藤 花子,2024/03/03 10:00:00,,\r\n",
+              rvtest::readFile(files + "/tbl00002/data.csv"));
+
+    // -auto_calc off drops the calculated columns; OFF keeps them.
+    r = runWith({ "-range", "assign", "-dbname", "受注", "-auto_calc", "off" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    std::string csv = rvtest::readFile(files + "/tbl00002/data.csv");
+    EXPECT_EQ(std::string::npos, csv.find("小計"));
+    EXPECT_NE(std::string::npos, csv.find("顧客写真"));
+    r = runWith({ "-range", "assign", "-dbname", "受注", "-auto_calc", "OFF" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    expectTable(files, "tbl00002");
+
+    // A name that matches nothing: no table, no export directory.
+    std::string other = tmp.file("other");
+    files = other;
+    r = runWith({ "-range", "assign", "-dbname", "受注' or '1'='1" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
+    EXPECT_FALSE(exists(other));
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(text("export_logfile_export_no_table"), log[log.size() - 2]);
+}
+
+TEST_F(ExportBatTest, StartUpFailures)
+{
+    const std::string dbDetail = "-dbname is required when -range is used 'assign'.[-dbname]";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        bool standard;
+        int code;
+        std::string detail;
+    } cases[] = {
+        { "no arguments", {}, false, -500002, "This arg is required.[-h]" },
+        { "no -files", { "-h", tmp.file("root"), "-s", statusDir, "-l", logDir, "-files", "-range" }, false,
+          -500002, "This arg is required.[-files]" },
+        { "assign without name", { "-range", "assign" }, true, -500005, dbDetail },
+    };
+    for (const Case& c : cases) {
+        RunResult r = runWith(c.args, c.standard);
+        EXPECT_EQ(1, r.exitCode) << c.name;
+        EXPECT_EQ(finishLines(0, 0, 0), r.out) << c.name;
+        EXPECT_EQ(codeText(c.code) + c.detail, r.err) << c.name;
+        EXPECT_FALSE(exists(statusDir + "/export.status")) << c.name;
+        EXPECT_FALSE(exists(logDir)) << c.name;
+    }
+
+    // A status directory that does not exist is not created.
+    std::string saved = statusDir;
+    statusDir = tmp.file("nostatus");
+    RunResult r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500021), r.err);
+    EXPECT_FALSE(exists(statusDir));
+    EXPECT_FALSE(exists(logDir));
+    statusDir = saved;
+
+    // Settings file missing: the status file has its start entry already.
+    unlink(tmp.file("root/rvdata/app").c_str());
+    r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500001), r.err);
+    EXPECT_EQ(finishLines(0, 0, 0), r.out);
+    expectStatus(-500001);
+    EXPECT_EQ((std::vector<std::string>{ codeText(-500001), text("export_logfile_end") }),
+              logEntries(rvtest::readFile(logDir + "/export.log")));
+
+    // Database down: the connection's code.
+    writeApp(sharedDb->name());
+    unlink((logDir + "/export.log").c_str());
+    r = runWith({}, true, "1");
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-1001), r.err);
+    expectStatus(-1001);
+    EXPECT_EQ((std::vector<std::string>{ codeText(-1001), text("export_logfile_end") }),
+              logEntries(rvtest::readFile(logDir + "/export.log")));
+    EXPECT_FALSE(exists(files));
+
+    // Text files missing or incomplete.
+    std::string strings = rvtest::readFile(mod + "/local/ja/vikra");
+    std::string noDate = strings;
+    noDate.replace(noDate.find("dateviewfmt_s_ymdhis"), 4, "#dat");
+    rvtest::writeFile(mod + "/local/ja/vikra", noDate);
+    r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500004) + "Local string is not found.[dateviewfmt_s_ymdhis]", r.err);
+    unlink((mod + "/local/ja/vikra").c_str());
+    r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500004) + "Code file is not found.", r.err);
+    rvtest::writeFile(mod + "/local/ja/vikra", strings);
+    unlink((mod + "/local/ja/message").c_str());
+    r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("(code:-500003)Message file is not found.", r.err);
+    EXPECT_FALSE(exists(files));
+}
+
+TEST_F(ExportBatTest, RerunReplacesEarlierExportWithoutFollowingLinks)
+{
+    // Outside data reached through a link in the old export must survive.
+    std::string outside = tmp.file("outside");
+    ASSERT_EQ(0, system(("mkdir -p '" + outside + "' '" + files + "/tbl00004' '" + files +
+                         "/.work-tbl00003/9' && echo keep > '" + outside + "/sentinel' && echo stale > '" +
+                         files + "/tbl00004/stale.txt'")
+                            .c_str()));
+    ASSERT_EQ(0, symlink(outside.c_str(), (files + "/tbl00001").c_str()));
+    ASSERT_EQ(0, symlink(outside.c_str(), (files + "/tbl00004/link").c_str()));
+    RunResult r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("keep\n", rvtest::readFile(outside + "/sentinel"));
+    r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    EXPECT_FALSE(exists(files + "/.work-tbl00003"));
+    EXPECT_EQ("keep\n", rvtest::readFile(outside + "/sentinel"));
+}
+
+// Changes to the data run in a database of their own.
+class ExportBatOwnDbTest : public ExportBatTest {
+protected:
+    void SetUp() override
+    {
+        ExportBatTest::SetUp();
+        own.reset(new PgTestDatabase("exportown"));
+        ASSERT_EQ("", own->error());
+        ASSERT_EQ("", rvschemaLoadAll(*own));
+        writeApp(own->name());
+    }
+    std::unique_ptr<PgTestDatabase> own;
+};
+
+TEST_F(ExportBatOwnDbTest, MissingLargeObjectOnlyFailsItsRecord)
+{
+    ASSERT_EQ("", own->exec("select lo_unlink(lobfile) from tbl00001_lob where content_id = 2"));
+    RunResult r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(3, 0, 1), r.out);
+    std::string csv = rvtest::readFile(files + "/tbl00001/data.csv");
+    EXPECT_NE(std::string::npos, csv.find(",1/1/14/見積書.pdf,1/1/15/photo.png,")) << csv;
+    EXPECT_FALSE(exists(files + "/tbl00001/1/1/14/memo.txt"));
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    std::string log = rvtest::readFile(logDir + "/export.log");
+    NString skipped;
+    rvcomGetCodeMessage(skipped, -500015, "tbl00001", "全項目テーブル", "1", "添付", "14", "memo.txt");
+    EXPECT_NE(std::string::npos, log.find(skipped.c_str())) << log;
+    EXPECT_NE(std::string::npos, log.find(text("export_logfile_export_result", "1", "1", "1")));
+}
+
+TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
+{
+    ASSERT_EQ("", own->exec("update rv_tbl set tbl_lname = E'部署''s \\\\x' where tbl_id = 4;"
+                            "update rv_tbl_col set col_lname = 'a\"b' where tbl_id = 3 and col_id = 2;"
+                            "insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
+                            "(123456, '1', 7, '大きいID', now());"
+                            "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) "
+                            "values (123456, -1, 'key', 'キー', 0, 'key');"
+                            "create table tbl123456 (rvkey numeric(9) primary key);"
+                            "insert into tbl123456 values (7);"
+                            "alter table tbl123456 owner to vikra"));
+    RunResult r = runWith({ "-range", "assign", "-dbname", "部署's \\x" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_TRUE(exists(files + "/tbl00004/data.csv"));
+
+    // The bad column name fails only its table.
+    r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(5) + "\n" + finishLines(4, 1, 1), r.out);
+    EXPECT_FALSE(exists(files + "/tbl00003"));
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "キー\r\n7\r\n",
+              rvtest::readFile(files + "/tbl123456/data.csv"));
+    NString bad;
+    rvcomGetCodeMessage(bad, -500012, "tbl00003", "顧客", "a\"b", "2");
+    EXPECT_NE(std::string::npos, rvtest::readFile(logDir + "/export.log").find(bad.c_str()));
+}
+
+}  // namespace
