@@ -1,8 +1,11 @@
 # The two commands of the README.
-.PHONY: test deps
+.PHONY: test demo deps
 
 deps:
 	scripts/deps.sh
 
 test: deps
 	scripts/test-all.sh
+
+demo: deps
+	scripts/demo.sh

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Export benchmark: exportbat against PostgreSQL's own \copy on the same
+# table, at 10^4, 10^5 and 10^6 records (BENCH_SIZES overrides), plus a
+# table with a file column and 10^4 records with one attachment each.
+# Prints a Markdown table and writes it to bench/results.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+work=$top/build/bench
+prefix=$work/prefix
+pgdir=$work/pg
+sizes=${BENCH_SIZES:-"10000 100000 1000000"}
+files=${BENCH_FILES:-10000}
+
+cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+
+scripts/deps.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release --target exportbat >/dev/null
+rm -rf "$work" && mkdir -p "$work"
+cmake --install build/release --prefix "$prefix" >/dev/null
+mkdir -p "$prefix/syslog"
+
+scripts/pgtest.sh start "$pgdir" >/dev/null
+export PGHOST=127.0.0.1 PGPORT PGPASSWORD=tolpa
+PGPORT=$(cat "$pgdir/port")
+q() { psql -q -X -v ON_ERROR_STOP=1 -U vikra -d vikra "$@"; }
+q -f tests/sql/schema_tables.sql >/dev/null
+
+# Table 101: ten typical columns (text, number, date-time, select).
+q <<'SQL' >/dev/null
+INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES (101, '1', 1, 'bench', now()), (102, '1', 2, 'benchfiles', now());
+INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type)
+SELECT t, c.id, c.typ, c.lname, c.seq, c.typ
+FROM (VALUES (101), (102)) AS tt(t),
+     (VALUES (-1, 'key', 'キー', 0), (-2, 'user', '登録者', 901), (-3, 'datetime', '登録日時', 902),
+             (-4, 'user', '更新者', 903), (-5, 'datetime', '更新日時', 904)) AS c(id, typ, lname, seq);
+INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type, c_input_selects) VALUES
+  (101, 1, 'text', '氏名', 10, 'text', NULL), (101, 2, 'text', '住所', 20, 'text', NULL),
+  (101, 3, 'text', '備考', 30, 'text', NULL), (101, 4, 'number', '金額', 40, 'number', NULL),
+  (101, 5, 'number', '数量', 50, 'number', NULL), (101, 6, 'number', '単価', 60, 'number', NULL),
+  (101, 7, 'datetime', '受付日時', 70, 'datetime', NULL), (101, 8, 'datetime', '期限', 80, 'datetime', NULL),
+  (101, 9, 'select', '区分', 90, 'select', E'\n一般\n特別\n'), (101, 10, 'select', '状態', 100, 'select', E'\n未着手\n完了\n'),
+  (102, 1, 'text', '件名', 10, 'text', NULL), (102, 2, 'file', '添付', 20, 'file', NULL);
+CREATE TABLE tbl00101 (rvkey numeric(9) PRIMARY KEY, regist_uname character varying(256),
+  regist_date timestamp without time zone, update_uname character varying(256),
+  update_date timestamp without time zone, col00001 text, col00002 text, col00003 text,
+  col00004 numeric(20,5), col00005 numeric(20,5), col00006 numeric(20,5),
+  col00007 timestamp without time zone, col00008 timestamp without time zone, col00009 text, col00010 text);
+CREATE TABLE tbl00101_lob (content_id numeric(9) PRIMARY KEY, col_id numeric(9) NOT NULL,
+  rvkey numeric(9) NOT NULL, file_name character varying(255), file_size numeric(9),
+  mime_type character varying(64), img_width numeric(9), img_height numeric(9), lobfile oid);
+CREATE TABLE tbl00102 (rvkey numeric(9) PRIMARY KEY, regist_uname character varying(256),
+  regist_date timestamp without time zone, update_uname character varying(256),
+  update_date timestamp without time zone, col00001 text, col00002 character(1));
+CREATE TABLE tbl00102_lob (LIKE tbl00101_lob INCLUDING ALL);
+SQL
+
+cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col00007, col00008, col00009, col00010, regist_uname, regist_date, update_uname, update_date"
+mkdir -p "$work/root/rvdata"
+printf 'dbs=127.0.0.1\ndbname=vikra\ndbuser=vikra\ndbpwd=tolpa\n' > "$work/root/rvdata/app"
+
+now() { date +%s.%N; }
+results="| records | exportbat (s) | \\copy (s) | ratio | exportbat peak RSS (MiB) |
+|---:|---:|---:|---:|---:|"
+for n in $sizes; do
+    q -c "TRUNCATE tbl00101" -c "INSERT INTO tbl00101 SELECT g, '山田 太郎', timestamp '2024-01-01' + g * interval '1 minute', NULL, NULL,
+        '顧客' || g, '東京都千代田区' || g || '番地', CASE WHEN g % 3 = 0 THEN E'備考\n' || g ELSE NULL END,
+        g * 1.5, g % 100, 123.45678, timestamp '2024-01-01' + g * interval '1 second',
+        timestamp '2025-01-01' + g * interval '1 hour', CASE WHEN g % 2 = 0 THEN '一般' ELSE '特別' END, '完了'
+        FROM generate_series(1, $n) g" -c "ANALYZE tbl00101" >/dev/null
+    out=$work/out$n && rm -rf "$out" && mkdir -p "$out" "$work/run"
+    t0=$(now)
+    /usr/bin/time -f '%M' -o "$work/rss" "$prefix/bin/exportbat" -h "$work/root" -s "$work/run" -l "$work/run" \
+        -files "$out/" -range assign -dbname bench >/dev/null
+    t1=$(now)
+    q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
+    t2=$(now)
+    e=$(echo "$t1 - $t0" | bc -l); c=$(echo "$t2 - $t1" | bc -l)
+    rss=$(( $(cat "$work/rss") / 1024 ))
+    results+=$'\n'"$(printf '| %d | %.2f | %.2f | %.2f | %d |' "$n" "$e" "$c" "$(echo "$e / $c" | bc -l)" "$rss")"
+    lines=$(( $(wc -l < "$out/tbl00101/data.csv") ))
+    [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
+done
+
+# Attachments: one small file per record, statements counted from the SQL log.
+q -c "INSERT INTO tbl00102 SELECT g, NULL, NULL, NULL, NULL, '件名' || g, '1' FROM generate_series(1, $files) g" \
+  -c "INSERT INTO tbl00102_lob SELECT g, 2, g, 'file' || g || '.txt', 12, 'text/plain', NULL, NULL,
+        lo_from_bytea(0, convert_to('attachment ' || g, 'UTF8')) FROM generate_series(1, $files) g" >/dev/null
+printf 'sqllogfname=%s\n' "$work/sql.log" >> "$work/root/rvdata/app"
+out=$work/outfiles && rm -rf "$out" "$work/sql.log" && mkdir -p "$out"
+t0=$(now)
+"$prefix/bin/exportbat" -h "$work/root" -s "$work/run" -l "$work/run" -files "$out/" -range assign -dbname benchfiles >/dev/null
+t1=$(now)
+stmts=$(grep -v -E ' - (Bind \$|\*{10}|SQLState|ErrorMsg|DB access:)' "$work/sql.log" | wc -l)
+exported=$(find "$out/tbl00102" -type f -name 'file*.txt' | wc -l)
+files_line=$(printf '%d records with one attachment each: %.2f s, %d statements sent (%.2f per record), %d files written; each attachment is also one large-object export call.' \
+    "$files" "$(echo "$t1 - $t0" | bc -l)" "$stmts" "$(echo "$stmts / $files" | bc -l)" "$exported")
+
+{
+    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m) build."
+    echo
+    echo "$results"
+    echo
+    echo "$files_line"
+} | tee bench/results.md
