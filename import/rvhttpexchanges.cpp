@@ -210,13 +210,10 @@ int RvHttpImportProcExisted::ParseResponse(const JsonObject* root)
     std::string self = fieldText(root, "self_message", &found);
     if (found)
         m_message = self;
-    if (fieldText(root, "status") == "ok")
-        return 0;
-    std::string err = fieldText(root, "errormessage", &found);
-    if (found)
-        m_message = err;
-    COMTRACE_SRC("RvHttpImportProcExisted", "ret[%d]", RVIMP_ERR_EXCHANGE);
-    return RVIMP_ERR_EXCHANGE;
+    int r = RvHttp::ParseResponse(root);
+    if (r != 0)
+        COMTRACE_SRC("RvHttpImportProcExisted", "ret[%d]", r);
+    return r;
 }
 
 // ---- downloads ------------------------------------------------------------------------------

@@ -197,7 +197,8 @@ TEST_F(RvHttpTest, ProgressRepliesSetFlagCountsAndMessage)
         {"json": {"status": "ok", "execflg": 0}},
         {"json": {"status": "ok", "execflg": "1", "import_warning_data": 3, "self_message": "m"}},
         {"json": {"status": "ok"}},
-        {"json": {"status": "ng", "execflg": "1", "import_ng_data": "4", "errormessage": "oops"}}
+        {"json": {"status": "ng", "execflg": "1", "import_ng_data": "4", "errorno": "5",
+                  "errormessage": "E:oops", "errmsgadd": "y"}}
     ]}})");
     ASSERT_TRUE(srv.ok());
     pointAt(srv);
@@ -208,7 +209,7 @@ TEST_F(RvHttpTest, ProgressRepliesSetFlagCountsAndMessage)
         const char* message;
     } expected[] = {
         {0, false, 12, 0, 0, ""},        {0, false, 0, 0, 0, ""}, {0, true, 0, 3, 0, "m"},
-        {0, false, 0, 0, 0, ""},         {-600008, true, 0, 0, 4, "oops"},
+        {0, false, 0, 0, 0, ""},         {-600008, true, 0, 0, 4, "oops(y)"},
     };
     int i = 0;
     for (const auto& e : expected) {
