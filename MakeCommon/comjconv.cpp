@@ -285,6 +285,19 @@ int jisEscape(const unsigned char* p, Mode* mode)
     return 0;
 }
 
+// Steps p over a known escape sequence and takes its mode; false when p
+// starts none.
+bool skipJisEscape(const unsigned char*& p, Mode& mode)
+{
+    Mode m;
+    int n;
+    if (*p != ESC || (n = jisEscape(p, &m)) <= 0)
+        return false;
+    p += n;
+    mode = m;
+    return true;
+}
+
 // Shift_JIS extension code (lead 0xF0-0xFC) to its JIS pair.
 void sjisExtToJis(unsigned lead, unsigned t, unsigned* h, unsigned* l)
 {
@@ -447,13 +460,9 @@ void jisToSjis(const unsigned char* p, Sink& out)
     Mode mode = MODE_ASCII;
     bool soRun = false;
     while (*p) {
-        Mode m;
-        int n;
-        if (*p == ESC && (n = jisEscape(p, &m)) > 0) {
-            p += n;
-            mode = m;
+        if (skipJisEscape(p, mode)) {
             soRun = false;
-            if (m == MODE_KANA && *p == SO) {
+            if (mode == MODE_KANA && *p == SO) {
                 soRun = true;
                 ++p;
             }
@@ -492,13 +501,8 @@ void jisToEuc(const unsigned char* p, Sink& out)
 {
     Mode mode = MODE_ASCII;
     while (*p) {
-        Mode m;
-        int n;
-        if (*p == ESC && (n = jisEscape(p, &m)) > 0) {
-            p += n;
-            mode = m;
+        if (skipJisEscape(p, mode))
             continue;
-        }
         if (mode == MODE_KANJI) {
             if (!p[1]) {  // cut pair
                 out.put('?');
@@ -531,13 +535,8 @@ void jisToUtf8(const unsigned char* p, Sink& out)
     Utf8Writer<Sink> w(out);
     Mode mode = MODE_ASCII;
     while (*p) {
-        Mode m;
-        int n;
-        if (*p == ESC && (n = jisEscape(p, &m)) > 0) {
-            p += n;
-            mode = m;
+        if (skipJisEscape(p, mode))
             continue;
-        }
         if (*p == SO || *p == SI) {
             mode = *p == SO ? MODE_KANA : MODE_ASCII;
             ++p;
@@ -571,6 +570,15 @@ char* mallocCopy(const std::string& s, size_t minSize)
     if (r)
         memcpy(r, s.data(), s.size());
     return r;
+}
+
+// A 16-bit code as two bytes and a NUL: 1, or -1 when the code is 0 (none).
+int putCode16(unsigned code, unsigned char out[3])
+{
+    out[0] = static_cast<unsigned char>(code >> 8);
+    out[1] = static_cast<unsigned char>(code);
+    out[2] = 0;
+    return code ? 1 : -1;
 }
 
 }  // namespace
@@ -725,10 +733,7 @@ void comKanjiJisToUtf8(const char* src, char* dst)
 int comUcsToJis(unsigned char ucsHigh, unsigned char ucsLow, unsigned char out[3])
 {
     unsigned jis = lookupUcsToJis(static_cast<unsigned>(ucsHigh << 8 | ucsLow));
-    out[0] = static_cast<unsigned char>(jis >> 8);
-    out[1] = static_cast<unsigned char>(jis);
-    out[2] = 0;
-    return jis ? 1 : -1;
+    return putCode16(jis, out);
 }
 
 int comUcsToSingleByte(unsigned char ucsHigh, unsigned char ucsLow, unsigned char out[2])
@@ -745,19 +750,13 @@ int comUcsToSingleByte(unsigned char ucsHigh, unsigned char ucsLow, unsigned cha
 int comJisToUcs(unsigned char jisHigh, unsigned char jisLow, unsigned char out[3])
 {
     unsigned ucs = lookupJisToUcs(jisHigh, jisLow);
-    out[0] = static_cast<unsigned char>(ucs >> 8);
-    out[1] = static_cast<unsigned char>(ucs);
-    out[2] = 0;
-    return ucs ? 1 : -1;
+    return putCode16(ucs, out);
 }
 
 int comSingleByteToUcs(const char* ch, unsigned char out[3])
 {
     unsigned ucs = ch ? index().singleToUcs[static_cast<unsigned char>(ch[0])] : 0;
-    out[0] = static_cast<unsigned char>(ucs >> 8);
-    out[1] = static_cast<unsigned char>(ucs);
-    out[2] = 0;
-    return ucs ? 1 : -1;
+    return putCode16(ucs, out);
 }
 
 int comUcsToUtf8(unsigned char ucsHigh, unsigned char ucsLow, unsigned char out[4])

@@ -53,6 +53,27 @@ void readTime(const char* t, int* h, int* mi, int* s)
     *s = len >= 5 ? sliceInt(t, 4, 2) : 0;
 }
 
+// Hour, minute and second of a stamp (0 where it has no time part).
+void readStampTime(const char* stamp, int* h, int* mi, int* s)
+{
+    *h = *mi = *s = 0;
+    if (std::strlen(stamp) > 8) readTime(stamp + 8, h, mi, s);
+}
+
+// Date (at least 8 characters) and time (HHMMSS or HHMM) texts of digits or
+// '-' as numbers; false when either is malformed.
+bool readDateAndTime(const char* date, const char* time, Ymd* ymd, int* h, int* mi, int* s)
+{
+    size_t tlen = std::strlen(time);
+    if (std::strlen(date) < 8 || (tlen != 6 && tlen != 4)) return false;
+    if (comIsDigitsOrMinus(date) != 0 || comIsDigitsOrMinus(time) != 0) return false;
+    char tbuf[8];
+    std::snprintf(tbuf, sizeof tbuf, "%s%s", time, tlen == 4 ? "00" : "");
+    *ymd = readDate(date);
+    readTime(tbuf, h, mi, s);
+    return true;
+}
+
 int64_t floorDiv(int64_t a, int64_t b)
 {
     int64_t q = a / b;
@@ -159,6 +180,23 @@ void copyOut(char* out, size_t size, const char* text)
     out[n] = '\0';
 }
 
+// The local time now as written by format(buf, size, tm, usec), cut to
+// size bytes of out; an empty text (false) when the clock cannot be read.
+template <class Format>
+bool localNowText(char* out, size_t size, Format format)
+{
+    struct tm tmv;
+    long usec;
+    if (!nowLocal(&tmv, &usec)) {
+        out[0] = '\0';
+        return false;
+    }
+    char buf[80];
+    format(buf, sizeof buf, tmv, usec);
+    copyOut(out, size, buf);
+    return true;
+}
+
 bool isDigits(const char* s, size_t n)
 {
     for (size_t i = 0; i < n; ++i)
@@ -214,17 +252,11 @@ int comTimeNowZonedParts(char* dateOut, int /*size*/, char* timeOut)
 int comTimeNowLocal(char* out)
 {
     if (out == nullptr) return -9;
-    struct tm tmv;
-    long usec;
-    if (!nowLocal(&tmv, &usec)) {
-        out[0] = '\0';
-        return -1;
-    }
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", tmv.tm_year + 1900,
-                  tmv.tm_mon + 1, tmv.tm_mday, tmv.tm_hour, tmv.tm_min, tmv.tm_sec);
-    copyOut(out, COM_STAMP_SIZE, buf);
-    return 0;
+    bool ok = localNowText(out, COM_STAMP_SIZE, [](char* buf, size_t size, const struct tm& t, long) {
+        std::snprintf(buf, size, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+                      t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    });
+    return ok ? 0 : -1;
 }
 
 int comDateNowText(char* out, int zoned)
@@ -239,31 +271,19 @@ int comDateNowText(char* out, int zoned)
 void comTimeStamp(char* out)
 {
     if (out == nullptr) return;
-    struct tm tmv;
-    long usec;
-    if (!nowLocal(&tmv, &usec)) {
-        out[0] = '\0';
-        return;
-    }
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%02d%02d%02d%02d%02d%06ld", tmv.tm_mon + 1, tmv.tm_mday,
-                  tmv.tm_hour, tmv.tm_min, tmv.tm_sec, usec);
-    copyOut(out, COM_TIMESTAMP_SIZE, buf);
+    localNowText(out, COM_TIMESTAMP_SIZE, [](char* buf, size_t size, const struct tm& t, long usec) {
+        std::snprintf(buf, size, "%02d%02d%02d%02d%02d%06ld", t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                      t.tm_min, t.tm_sec, usec);
+    });
 }
 
 void comLogStampMs(char* out)
 {
     if (out == nullptr) return;
-    struct tm tmv;
-    long usec;
-    if (!nowLocal(&tmv, &usec)) {
-        out[0] = '\0';
-        return;
-    }
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d.%03ld", tmv.tm_year + 1900,
-                  tmv.tm_mon + 1, tmv.tm_mday, tmv.tm_hour, tmv.tm_min, tmv.tm_sec, usec / 1000);
-    copyOut(out, COM_LOGSTAMP_SIZE, buf);
+    localNowText(out, COM_LOGSTAMP_SIZE, [](char* buf, size_t size, const struct tm& t, long usec) {
+        std::snprintf(buf, size, "%02d/%02d/%02d %02d:%02d:%02d.%03ld", t.tm_year + 1900,
+                      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, usec / 1000);
+    });
 }
 
 int64_t comNowMillis()
@@ -326,18 +346,13 @@ int comTimeShiftZone(const char* date, const char* time, const char* zone, const
     if (date == nullptr || time == nullptr || zone == nullptr || dateOut == nullptr ||
         timeOut == nullptr)
         return -1;
-    size_t tlen = std::strlen(time);
-    if (std::strlen(date) < 8 || (tlen != 6 && tlen != 4)) return -1;
-    if (comIsDigitsOrMinus(date) != 0 || comIsDigitsOrMinus(time) != 0) return -1;
+    Ymd ymd;
+    int h, mi, s;
+    if (!readDateAndTime(date, time, &ymd, &h, &mi, &s)) return -1;
     if (std::strlen(zone) != 5 || !isDigits(zone + 1, 4)) return -1;
     if (direction != 1 && direction != -1) return -1;
     if (zone[0] != '+' && zone[0] != '-') return -1;
 
-    Ymd ymd = readDate(date);
-    char tbuf[8];
-    std::snprintf(tbuf, sizeof tbuf, "%s%s", time, tlen == 4 ? "00" : "");
-    int h, mi, s;
-    readTime(tbuf, &h, &mi, &s);
     int64_t t = civilSeconds(ymd.y, ymd.m, ymd.d, h, mi, s);
     int64_t offset = sliceInt(zone, 1, 2) * 3600 + sliceInt(zone, 3, 2) * 60;
     t += (zone[0] == '+' ? 1 : -1) * direction * offset;
@@ -351,18 +366,13 @@ int comTimeShiftZone(const char* date, const char* time, const char* zone, const
 int comStampToTime(const char* date, const char* time, time_t* out)
 {
     if (date == nullptr || time == nullptr || out == nullptr) return -1;
-    size_t tlen = std::strlen(time);
-    if (std::strlen(date) < 8 || (tlen != 6 && tlen != 4)) return -1;
-    if (comIsDigitsOrMinus(date) != 0 || comIsDigitsOrMinus(time) != 0) return -1;
-    char tbuf[8];
-    std::snprintf(tbuf, sizeof tbuf, "%s%s", time, tlen == 4 ? "00" : "");
-    Ymd ymd = readDate(date);
+    Ymd ymd;
     struct tm tmv;
     std::memset(&tmv, 0, sizeof tmv);
+    if (!readDateAndTime(date, time, &ymd, &tmv.tm_hour, &tmv.tm_min, &tmv.tm_sec)) return -1;
     tmv.tm_year = ymd.y - 1900;
     tmv.tm_mon = ymd.m - 1;
     tmv.tm_mday = ymd.d;
-    readTime(tbuf, &tmv.tm_hour, &tmv.tm_min, &tmv.tm_sec);
     tmv.tm_isdst = 0;
     time_t t = mktime(&tmv);
     if (t == static_cast<time_t>(-1)) return -1;
@@ -572,8 +582,8 @@ void comStampAddHours(const char* stamp, int hours, char* out)
     out[0] = '\0';
     if (stamp == nullptr) return;
     Ymd r = readDate(stamp);
-    int h = 0, mi = 0, s = 0;
-    if (std::strlen(stamp) > 8) readTime(stamp + 8, &h, &mi, &s);
+    int h, mi, s;
+    readStampTime(stamp, &h, &mi, &s);
     Civil c = civilFromSeconds(civilSeconds(r.y, r.m, r.d, static_cast<int64_t>(h) + hours, mi, 0));
     fmtStamp(out, c);
 }
@@ -584,8 +594,8 @@ void comStampAddMinutes(const char* stamp, int minutes, char* out)
     out[0] = '\0';
     if (stamp == nullptr) return;
     Ymd r = readDate(stamp);
-    int h = 0, mi = 0, s = 0;
-    if (std::strlen(stamp) > 8) readTime(stamp + 8, &h, &mi, &s);
+    int h, mi, s;
+    readStampTime(stamp, &h, &mi, &s);
     Civil c = civilFromSeconds(civilSeconds(r.y, r.m, r.d, h, static_cast<int64_t>(mi) + minutes, s));
     std::snprintf(out, 13, "%04d%02d%02d%02d%02d", c.y, c.m, c.d, c.h, c.mi);
 }
@@ -606,8 +616,8 @@ long long comStampDiffSeconds(const char* first, const char* second)
     if (first == nullptr || second == nullptr) return 0;
     auto secs = [](const char* st) {
         Ymd r = readDate(st);
-        int h = 0, mi = 0, s = 0;
-        if (std::strlen(st) > 8) readTime(st + 8, &h, &mi, &s);
+        int h, mi, s;
+        readStampTime(st, &h, &mi, &s);
         return civilSeconds(r.y, r.m, r.d, h, mi, s);
     };
     return static_cast<long long>(secs(second) - secs(first));
@@ -657,8 +667,8 @@ void comStampDateTimeSlash(const char* stamp, char* out)
         return;
     }
     Ymd r = readDate(stamp);
-    int h = 0, mi = 0, s = 0;
-    if (std::strlen(stamp) > 8) readTime(stamp + 8, &h, &mi, &s);
+    int h, mi, s;
+    readStampTime(stamp, &h, &mi, &s);
     std::snprintf(out, 24, "%d/%d/%d %2d:%02d", r.y, r.m, r.d, h, mi);
 }
 

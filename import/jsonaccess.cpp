@@ -121,6 +121,19 @@ int jsonObjectGetText(const JsonObject* object, const char* name, char** text)
     return valueText(*v, text);
 }
 
+std::string jsonObjectText(const JsonObject* object, const char* name, bool* found)
+{
+    char* text = nullptr;
+    int r = jsonObjectGetText(object, name, &text);
+    std::string out;
+    if (r == JSON_FOUND && text)
+        out = text;
+    std::free(text);
+    if (found)
+        *found = r == JSON_FOUND;
+    return out;
+}
+
 int jsonObjectGetTextAt(const JsonObject* object, int index, const char** name, char** text)
 {
     if (!object || !name || !text || index < 0)

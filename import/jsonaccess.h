@@ -35,6 +35,9 @@ void jsonFree(JsonValue* root);
 // A string field as a malloc'd copy; a number as its "%f" text. The caller
 // frees *text.
 int jsonObjectGetText(const JsonObject* object, const char* name, char** text);
+// As jsonObjectGetText, as a string: "" when the field is absent or not a
+// text; *found (optional) tells whether it was found.
+std::string jsonObjectText(const JsonObject* object, const char* name, bool* found = nullptr);
 // As jsonObjectGetText for the field at index; *name points into the tree.
 int jsonObjectGetTextAt(const JsonObject* object, int index, const char** name, char** text);
 int jsonObjectGetObject(const JsonObject* object, const char* name, const JsonObject** out);

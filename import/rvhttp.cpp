@@ -37,19 +37,6 @@ std::string encodeName(const std::string& name)
     return out;
 }
 
-std::string getText(const JsonObject* root, const char* name, bool* found = nullptr)
-{
-    char* text = nullptr;
-    int r = jsonObjectGetText(root, name, &text);
-    std::string out;
-    if (r == JSON_FOUND && text)
-        out = text;
-    std::free(text);
-    if (found)
-        *found = r == JSON_FOUND;
-    return out;
-}
-
 } // namespace
 
 std::string rvhttpMaskSecrets(const std::string& form)
@@ -214,20 +201,20 @@ int RvHttp::CheckResponse()
 
 int RvHttp::ParseResponse(const JsonObject* root)
 {
-    if (getText(root, "status") == "ok")
+    if (jsonObjectText(root, "status") == "ok")
         return 0;
     bool found = false;
-    std::string errorno = getText(root, "errorno", &found);
+    std::string errorno = jsonObjectText(root, "errorno", &found);
     if (found)
         m_server_errno = static_cast<int>(std::strtol(errorno.c_str(), nullptr, 10));
-    std::string msg = getText(root, "errormessage", &found);
+    std::string msg = jsonObjectText(root, "errormessage", &found);
     if (found) {
         unsigned char c0 = msg.size() > 0 ? static_cast<unsigned char>(msg[0]) : 0;
         if (c0 < 0x80 && std::isalpha(c0) && msg.size() > 1 && msg[1] == ':')
             msg.erase(0, 2);
         m_message = msg;
     }
-    std::string add = getText(root, "errmsgadd", &found);
+    std::string add = jsonObjectText(root, "errmsgadd", &found);
     if (found)
         m_message += "(" + add + ")";
     RvHttpTrace("errorno[%d] errormessage[%s]", m_server_errno, m_message.c_str());

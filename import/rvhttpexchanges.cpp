@@ -11,19 +11,6 @@
 
 namespace {
 
-std::string fieldText(const JsonObject* root, const char* name, bool* found = nullptr)
-{
-    char* text = nullptr;
-    int r = jsonObjectGetText(root, name, &text);
-    std::string out;
-    if (r == JSON_FOUND && text)
-        out = text;
-    std::free(text);
-    if (found)
-        *found = r == JSON_FOUND;
-    return out;
-}
-
 const JsonValue* field(const JsonObject* root, const char* name)
 {
     if (!root || !root->is_object())
@@ -57,7 +44,7 @@ int RvHttpLogin::ParseResponse(const JsonObject* root)
         return r;
     }
     bool found = false;
-    std::string rssid = fieldText(root, "rssid", &found);
+    std::string rssid = jsonObjectText(root, "rssid", &found);
     if (found) {
         char* enc = comCgiUrlEncode(rssid.c_str(), COM_URL_SPACE_PLUS);
         if (!enc) {
@@ -67,7 +54,7 @@ int RvHttpLogin::ParseResponse(const JsonObject* root)
         m_login_id = enc;
         std::free(enc);
     }
-    m_token = fieldText(root, "STOKEN");
+    m_token = jsonObjectText(root, "STOKEN");
     return 0;
 }
 
@@ -162,7 +149,7 @@ int RvHttpImportApp::ParseResponse(const JsonObject* root)
     if (v && v->is_number_integer())
         m_app_id = v->dump();  // an integral id goes back without a fraction
     else
-        m_app_id = fieldText(root, "app_id");
+        m_app_id = jsonObjectText(root, "app_id");
     return 0;
 }
 
@@ -189,7 +176,7 @@ RvHttpImportProcExisted::RvHttpImportProcExisted(RvMigrateImportBat* importbatob
 int RvHttpImportProcExisted::ParseResponse(const JsonObject* root)
 {
     bool found = false;
-    std::string flag = fieldText(root, "execflg", &found);
+    std::string flag = jsonObjectText(root, "execflg", &found);
     if (found) {
         const JsonValue* v = field(root, "execflg");
         // A number 0 means finished as the text "0" does.
@@ -203,11 +190,11 @@ int RvHttpImportProcExisted::ParseResponse(const JsonObject* root)
                   {"import_warning_data", &m_warning_count},
                   {"import_ng_data", &m_ng_count}};
     for (auto& c : counts) {
-        std::string text = fieldText(root, c.name, &found);
+        std::string text = jsonObjectText(root, c.name, &found);
         if (found)
             *c.count = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
     }
-    std::string self = fieldText(root, "self_message", &found);
+    std::string self = jsonObjectText(root, "self_message", &found);
     if (found)
         m_message = self;
     int r = RvHttp::ParseResponse(root);

@@ -643,9 +643,12 @@ int RvMigrateImportBat::saveDownload(const std::string& path, const std::string&
     return std::fclose(f) == 0 ? 0 : -11;
 }
 
-int RvMigrateImportBat::downloadImportLog(const std::string& dir)
+// One download exchange, its reply saved as path; saveError and pathKey: the
+// result and the trace key when the file cannot be written.
+template <class Download>
+int RvMigrateImportBat::download(const std::string& path, int saveError, const char* pathKey)
 {
-    RvHttpImportLogDownload http(this);
+    Download http(this);
     int r = http.Accs();
     if (r != 0) {
         RvMigrateImportBatTrace("ret[%d] api_id[%s] api_errorcode[%d] api_errormsg[%s]", r,
@@ -654,33 +657,23 @@ int RvMigrateImportBat::downloadImportLog(const std::string& dir)
         failWith(rvimportCodeMessage(RVIMP_ERR_EXCHANGE, {m_tblname, m_appname, http.getMessage()}));
         return RVIMP_ERR_EXCHANGE;
     }
-    std::string path = dir + "/" + kResultFile;
     if (saveDownload(path, http.getResultText()) != 0) {
-        RvMigrateImportBatTrace("ret[%d] api_id[%s] importlogfile[%s] errno[%d]",
-                                RVIMP_ERR_SAVE_RESULT, m_app_id.c_str(), path.c_str(), errno);
-        failWith(rvimportCodeMessage(RVIMP_ERR_SAVE_RESULT, {m_tblname, m_appname, path}));
-        return RVIMP_ERR_SAVE_RESULT;
+        RvMigrateImportBatTrace("ret[%d] api_id[%s] %s[%s] errno[%d]", saveError, m_app_id.c_str(),
+                                pathKey, path.c_str(), errno);
+        failWith(rvimportCodeMessage(saveError, {m_tblname, m_appname, path}));
+        return saveError;
     }
     return 0;
 }
 
+int RvMigrateImportBat::downloadImportLog(const std::string& dir)
+{
+    return download<RvHttpImportLogDownload>(dir + "/" + kResultFile, RVIMP_ERR_SAVE_RESULT,
+                                             "importlogfile");
+}
+
 int RvMigrateImportBat::downloadErrorList(const std::string& dir)
 {
-    RvHttpImportErrorListDownload http(this);
-    int r = http.Accs();
-    if (r != 0) {
-        RvMigrateImportBatTrace("ret[%d] api_id[%s] api_errorcode[%d] api_errormsg[%s]", r,
-                                m_app_id.c_str(), http.getServerErrorNo(),
-                                http.getMessage().c_str());
-        failWith(rvimportCodeMessage(RVIMP_ERR_EXCHANGE, {m_tblname, m_appname, http.getMessage()}));
-        return RVIMP_ERR_EXCHANGE;
-    }
-    std::string path = dir + "/" + kErrorListFile;
-    if (saveDownload(path, http.getResultText()) != 0) {
-        RvMigrateImportBatTrace("ret[%d] api_id[%s] forceresultfile[%s] errno[%d]",
-                                RVIMP_ERR_SAVE_ERRLIST, m_app_id.c_str(), path.c_str(), errno);
-        failWith(rvimportCodeMessage(RVIMP_ERR_SAVE_ERRLIST, {m_tblname, m_appname, path}));
-        return RVIMP_ERR_SAVE_ERRLIST;
-    }
-    return 0;
+    return download<RvHttpImportErrorListDownload>(dir + "/" + kErrorListFile,
+                                                   RVIMP_ERR_SAVE_ERRLIST, "forceresultfile");
 }

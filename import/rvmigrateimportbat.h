@@ -118,6 +118,8 @@ private:
     // Stores the message in m_message and writes it to import.log.
     void failWith(const std::string& message);
     int saveDownload(const std::string& path, const std::string& body);
+    template <class Download>
+    int download(const std::string& path, int saveError, const char* pathKey);
 
     std::string m_module_dir;
 };

@@ -80,9 +80,12 @@ int copyDetached(const RvdbColumnSet& source, RvdbColumnSetPtr& out)
     return ret;
 }
 
+// Reads the rows of rv_tbl_col that match the filters into list. simple: the
+// bare rows in table and column order, without the names of the tables and
+// columns they refer to.
 int rvddSelectTblCol(CdDBConnection* connection, ColumnSetList& list, const char* tblId,
                      const char* colId, const char* colType, const char* relTblId,
-                     const char* relColId)
+                     const char* relColId, bool simple = false)
 {
     NString where;
     int ret = rvddMakeTblColWhere(connection->getSqlEncoder(), tblId, colId, colType, relTblId,
@@ -92,15 +95,18 @@ int rvddSelectTblCol(CdDBConnection* connection, ColumnSetList& list, const char
         return ret;
     }
     NString sql;
-    sql.format("select a.*, b.tbl_lname as tbl_lname, c.tbl_lname as rel_tbl_lname,"
-               " d.col_lname as rel_col_lname, e.col_lname as rel_key_lname"
-               " from rv_tbl_col as a"
-               " left join rv_tbl as b on (b.tbl_id=a.tbl_id)"
-               " left join rv_tbl as c on (c.tbl_id=a.rel_tbl_id)"
-               " left join rv_tbl_col as d on (d.tbl_id=a.rel_tbl_id and d.col_id=a.rel_col_id)"
-               " left join rv_tbl_col as e on (e.tbl_id=a.tbl_id and e.col_id=a.rel_key)"
-               " %s order by b.seqno, a.tbl_id, a.seqno, a.col_id",
-               where.c_str());
+    if (simple)
+        sql.format("select a.* from rv_tbl_col as a %s order by a.tbl_id,a.col_id", where.c_str());
+    else
+        sql.format("select a.*, b.tbl_lname as tbl_lname, c.tbl_lname as rel_tbl_lname,"
+                   " d.col_lname as rel_col_lname, e.col_lname as rel_key_lname"
+                   " from rv_tbl_col as a"
+                   " left join rv_tbl as b on (b.tbl_id=a.tbl_id)"
+                   " left join rv_tbl as c on (c.tbl_id=a.rel_tbl_id)"
+                   " left join rv_tbl_col as d on (d.tbl_id=a.rel_tbl_id and d.col_id=a.rel_col_id)"
+                   " left join rv_tbl_col as e on (e.tbl_id=a.tbl_id and e.col_id=a.rel_key)"
+                   " %s order by b.seqno, a.tbl_id, a.seqno, a.col_id",
+                   where.c_str());
     ret = connection->setSql(sql.c_str());
     if (ret != 0) {
         COMTRACE("ret[%d]", ret);
@@ -116,7 +122,7 @@ int rvddSelectTblCol(CdDBConnection* connection, ColumnSetList& list, const char
     while (!result->isEOF()) {
         RvdbColumnSetPtr set(new RvdbColumnSet());
         list.push_back(set);
-        ret = rvddReadColumnSetRow(*result, *set, false);
+        ret = rvddReadColumnSetRow(*result, *set, simple);
         if (ret == 0)
             ret = result->next();
         if (ret != 0) {
@@ -400,37 +406,5 @@ int rvddGetTblColListSimple(CdDBConnection* connection, std::vector<RvdbColumnSe
         COMTRACE("ret[%d]", RVDB_ERR_ARG);
         return RVDB_ERR_ARG;
     }
-    NString where;
-    int ret = rvddMakeTblColWhere(connection->getSqlEncoder(), tblId, colId, colType, relTblId,
-                                  relColId, where);
-    if (ret != 0) {
-        COMTRACE("iret[%d]", ret);
-        return ret;
-    }
-    NString sql;
-    sql.format("select a.* from rv_tbl_col as a %s order by a.tbl_id,a.col_id", where.c_str());
-    ret = connection->setSql(sql.c_str());
-    if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
-        return ret;
-    }
-    CdDBResultHandle result = connection->execute();
-    if (!result || result->isError()) {
-        ret = result ? result->getStatus() : CDDB_ERR_NO_RESULT;
-        COMTRACE("ret[%d] dbcode[%s] dbmsg[%s]", ret, connection->getSqlState(),
-                 connection->getErrorMessage());
-        return ret;
-    }
-    while (!result->isEOF()) {
-        RvdbColumnSetPtr set(new RvdbColumnSet());
-        list.push_back(set);
-        ret = rvddReadColumnSetRow(*result, *set, true);
-        if (ret == 0)
-            ret = result->next();
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-    }
-    return 0;
+    return rvddSelectTblCol(connection, list, tblId, colId, colType, relTblId, relColId, true);
 }

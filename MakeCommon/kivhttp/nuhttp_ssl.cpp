@@ -23,29 +23,14 @@ class SslInput : public HttpInput {
 public:
     explicit SslInput(SSL* ssl) : ssl(ssl) {}
 
-    int readLine(char* buf, int size) override
-    {
-        if (!buf || size < 2)
-            return HTTP_ERR_ARG;
-        int got = 0;
-        while (got < size - 1) {
-            if (pos == len) {
-                int r = fill();
-                if (r < 0)
-                    return r;
-                if (r == 0)
-                    break;
-            }
-            char c = data[pos++];
-            buf[got++] = c;
-            if (c == '\n')
-                break;
-        }
-        buf[got] = '\0';
-        return got;
-    }
+    int readLine(char* buf, int size) override { return take(buf, size, true); }
 
-    int read(char* buf, int size) override
+    int read(char* buf, int size) override { return take(buf, size, false); }
+
+private:
+    // Copies buffered bytes to buf (size - 1 at most, then a NUL), reading
+    // more as needed; with line set it stops after a newline.
+    int take(char* buf, int size, bool line)
     {
         if (!buf || size < 2)
             return HTTP_ERR_ARG;
@@ -61,15 +46,21 @@ public:
             int n = len - pos;
             if (n > size - 1 - got)
                 n = size - 1 - got;
+            const char* nl = line ? static_cast<const char*>(
+                                        std::memchr(data + pos, '\n', static_cast<size_t>(n)))
+                                  : nullptr;
+            if (nl)
+                n = static_cast<int>(nl - (data + pos)) + 1;
             std::memcpy(buf + got, data + pos, static_cast<size_t>(n));
             pos += n;
             got += n;
+            if (nl)
+                break;
         }
         buf[got] = '\0';
         return got;
     }
 
-private:
     int fill()
     {
         pos = len = 0;

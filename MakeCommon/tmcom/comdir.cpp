@@ -29,6 +29,17 @@ bool isDotName(const char* n)
     return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
 }
 
+// Next entry of d other than "." and "..", or null at the end; errno is then
+// 0, or the error of a failed read.
+struct dirent* nextEntry(DIR* d)
+{
+    for (;;) {
+        errno = 0;
+        struct dirent* ent = ::readdir(d);
+        if (ent == nullptr || !isDotName(ent->d_name)) return ent;
+    }
+}
+
 // Opens a directory relative to parentFd without following a final link.
 DIR* openDirAt(int parentFd, const char* name, bool follow)
 {
@@ -87,14 +98,7 @@ int deleteAt(int parentFd, const char* name, const std::string& path, comDirDele
     DirCloser closer(d);
     int dfd = ::dirfd(d);
     bool kept = false;
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = ::readdir(d);
-        if (ent == nullptr) {
-            if (errno != 0) return -1;
-            break;
-        }
-        if (isDotName(ent->d_name)) continue;
+    while (struct dirent* ent = nextEntry(d)) {
         std::string full = joinPath(path, ent->d_name);
         struct stat st;
         if (::fstatat(dfd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -125,6 +129,7 @@ int deleteAt(int parentFd, const char* name, const std::string& path, comDirDele
                          passFilterDown);
         if (r != 0 && !(tolerant == 1 && (errno == EACCES || errno == ENOENT))) return -1;
     }
+    if (errno != 0) return -1;
     if (kept) return 0;
     if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 || errno == ENOENT) return 0;
     int err = errno;
@@ -238,14 +243,7 @@ int copyTree(const std::string& src, const std::string& dst, comDirCopyFilter fi
         DIR* d = openDirAt(AT_FDCWD, src.c_str(), false);
         if (d == nullptr) return errno == ENOENT ? 0 : -1;
         DirCloser closer(d);
-        for (;;) {
-            errno = 0;
-            struct dirent* ent = ::readdir(d);
-            if (ent == nullptr) {
-                if (errno != 0) return -1;
-                break;
-            }
-            if (isDotName(ent->d_name)) continue;
+        while (struct dirent* ent = nextEntry(d)) {
             struct stat st;
             if (::fstatat(::dirfd(d), ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
             comDirCopyEntry e;
@@ -256,6 +254,7 @@ int copyTree(const std::string& src, const std::string& dst, comDirCopyFilter fi
             e.mtime = st.st_mtime;
             entries.push_back(e);
         }
+        if (errno != 0) return -1;
     }
     for (size_t i = 0; i + 1 < entries.size(); ++i) entries[i].next = &entries[i + 1];
 
@@ -328,11 +327,7 @@ int walk(const char* dir, void* context, comDirWalkFn callback)
     DIR* d = openDirAt(AT_FDCWD, dir, true);
     if (d == nullptr) return (errno == ENOENT || errno == ENOTDIR) ? 0 : -1;
     DirCloser closer(d);
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = ::readdir(d);
-        if (ent == nullptr) return errno != 0 ? -1 : 0;
-        if (isDotName(ent->d_name)) continue;
+    while (struct dirent* ent = nextEntry(d)) {
         struct stat st;
         if (::fstatat(::dirfd(d), ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT) continue;  // gone since the listing
@@ -352,6 +347,7 @@ int walk(const char* dir, void* context, comDirWalkFn callback)
         }
         if (r == 1) return 0;
     }
+    return errno != 0 ? -1 : 0;
 }
 
 double sizeTree(const char* path, const char* const* skip, int countDirs)
@@ -367,14 +363,7 @@ double sizeTree(const char* path, const char* const* skip, int countDirs)
     }
     DirCloser closer(d);
     double total = 0.0;
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = ::readdir(d);
-        if (ent == nullptr) {
-            if (errno != 0) return -1.0;
-            break;
-        }
-        if (isDotName(ent->d_name)) continue;
+    while (struct dirent* ent = nextEntry(d)) {
         bool skipped = false;
         for (const char* const* s = skip; s != nullptr && *s != nullptr; ++s)
             if (std::strcmp(*s, ent->d_name) == 0) skipped = true;
@@ -394,6 +383,7 @@ double sizeTree(const char* path, const char* const* skip, int countDirs)
             total += static_cast<double>(st.st_size);
         }
     }
+    if (errno != 0) return -1.0;
     return total;
 }
 
@@ -470,12 +460,8 @@ int comDirDeleteMatch(const char* dir, const char* prefix, const char* ext)
     if (d == nullptr) return 0;
     DirCloser closer(d);
     std::vector<std::string> victims;
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = ::readdir(d);
-        if (ent == nullptr) break;
+    while (struct dirent* ent = nextEntry(d)) {
         const char* n = ent->d_name;
-        if (isDotName(n)) continue;
         bool match;
         if (prefix != nullptr) {
             match = std::strncmp(n, prefix, std::strlen(prefix)) == 0;

@@ -3,26 +3,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "cddbconnection_pg.h"
+#include "fakeserver.h"
 #include "pgtest.h"
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using rvtest::readFile;
 
 bool fileExists(const std::string& path)
 {

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <libpq-fe.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,17 +11,12 @@
 
 #include "cddbconnection_pg.h"
 #include "cddbresult_pg.h"
+#include "fakeserver.h"
 #include "pgtest.h"
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using rvtest::readFile;
 
 bool fileExists(const std::string& path)
 {

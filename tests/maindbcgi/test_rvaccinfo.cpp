@@ -8,7 +8,7 @@
 #include "cddbconnection_pg.h"
 #include "pgtest.h"
 #include "rvaccinfo.h"
-#include "rvschema.h"
+#include "rvsuitedb.h"
 
 namespace {
 
@@ -99,35 +99,22 @@ class RvAccReaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        db = new PgTestDatabase("t_rvaccinfo");
-        if (!db->error().empty()) {
-            return;
-        }
-        setupError = rvschemaLoadSchema(*db);
-        if (!setupError.empty()) {
-            return;
-        }
-        setupError = db->exec(
-            "INSERT INTO rvsys_group_user VALUES (100, 12), (200, 12), (300, 13);"
-            // table 5: everyone, two groups of user 12, a group of another user,
-            // user 12's own entry and another user's entry
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer, a_acc_export) VALUES (5, -1, '1', '0');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_entry) VALUES (5, 100, '1', '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_delete) VALUES (5, 200, '1', '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer) VALUES (5, 300, '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer, u_acc_change) VALUES (5, 12, '1', '0');"
-            "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer) VALUES (5, 13, '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (6, -1, '1');");
+        db.open("t_rvaccinfo", RvSuiteDatabase::SCHEMA,
+                "INSERT INTO rvsys_group_user VALUES (100, 12), (200, 12), (300, 13);"
+                // table 5: everyone, two groups of user 12, a group of another user,
+                // user 12's own entry and another user's entry
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer, a_acc_export) VALUES (5, -1, '1', '0');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_entry) VALUES (5, 100, '1', '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_delete) VALUES (5, 200, '1', '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer) VALUES (5, 300, '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer, u_acc_change) VALUES (5, 12, '1', '0');"
+                "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer) VALUES (5, 13, '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (6, -1, '1');");
     }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_TRUE(db->error().empty()) << db->error();
-        ASSERT_TRUE(setupError.empty()) << setupError;
+        ASSERT_EQ("", db.error());
         ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
     }
 
@@ -141,13 +128,11 @@ protected:
         return out;
     }
 
-    static PgTestDatabase* db;
-    static std::string setupError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG conn{1, 0};
 };
 
-PgTestDatabase* RvAccReaderTest::db = nullptr;
-std::string RvAccReaderTest::setupError;
+RvSuiteDatabase RvAccReaderTest::db;
 
 TEST_F(RvAccReaderTest, UserModeReadsEveryoneGroupsAndOwnEntry)
 {

@@ -16,6 +16,7 @@
 
 #include "cddbconnection_pg.h"
 #include "comtrace.h"
+#include "fakeserver.h"
 #include "nunvlist.h"
 #include "pgtest.h"
 #include "rvappctx.h"
@@ -26,13 +27,7 @@ using ::testing::Not;
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using rvtest::readFile;
 
 // The trace log stores its lines as hex digits.
 std::string readTrace(const std::string& path)

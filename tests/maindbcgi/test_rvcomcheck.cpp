@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "rvcomcode.h"
+#include "rvlocaltext.h"
 
 namespace {
 
@@ -17,26 +16,10 @@ class LocalWords : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char dir[] = "/tmp/rvcomcheckXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dirPath = dir;
-        path = dirPath + "/vikra";
-        FILE* f = fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs("year=\xE5\xB9\xB4\nmonth=\xE6\x9C\x88\nday=\xE6\x97\xA5\n"
-              "hour=\xE6\x99\x82\nminute=\xE5\x88\x86\nsecond=\xE7\xA7\x92\n", f);
-        fclose(f);
-        rvcomClearLocalStrings();
-        ASSERT_EQ(rvcomLoadLocalStringFile(path.c_str()), 0);
+        ASSERT_TRUE(texts.load("year=\xE5\xB9\xB4\nmonth=\xE6\x9C\x88\nday=\xE6\x97\xA5\n"
+                               "hour=\xE6\x99\x82\nminute=\xE5\x88\x86\nsecond=\xE7\xA7\x92\n"));
     }
-    void TearDown() override
-    {
-        rvcomClearLocalStrings();
-        unlink(path.c_str());
-        rmdir(dirPath.c_str());
-    }
-    std::string dirPath;
-    std::string path;
+    rvtest::LocalTexts texts;
 };
 
 struct Parts {

@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "rvcomcode.h"
+#include "rvlocaltext.h"
+#include "rvspan.h"
 
 namespace {
 
@@ -30,38 +29,11 @@ const char* const LOCAL_TEXT =
 
 class Display : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/rvcomdispXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dirPath = dir;
-        path = dirPath + "/vikra";
-        FILE* f = fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs(LOCAL_TEXT, f);
-        fclose(f);
-        rvcomClearLocalStrings();
-        ASSERT_EQ(rvcomLoadLocalStringFile(path.c_str()), 0);
-    }
-    void TearDown() override
-    {
-        rvcomClearLocalStrings();
-        unlink(path.c_str());
-        rmdir(dirPath.c_str());
-    }
-    std::string dirPath;
-    std::string path;
+    void SetUp() override { ASSERT_TRUE(texts.load(LOCAL_TEXT)); }
+    rvtest::LocalTexts texts;
 };
 
-TimeSpanParts span(const char* d, const char* h, const char* m, const char* s)
-{
-    TimeSpanParts p;
-    if (d) p.days = d;
-    if (h) p.hours = h;
-    if (m) p.minutes = m;
-    if (s) p.seconds = s;
-    return p;
-}
+using rvtest::span;
 
 } // namespace
 

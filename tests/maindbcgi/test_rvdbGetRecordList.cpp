@@ -10,7 +10,8 @@
 #include "pgtest.h"
 #include "rvdbGetRecordList.h"
 #include "rvddGetTblColList.h"
-#include "rvschema.h"
+#include "rvsqltest.h"
+#include "rvsuitedb.h"
 
 namespace {
 
@@ -85,12 +86,8 @@ private:
 // Records the statements; answers "select count" with 42, other selects
 // with one row holding the key 7, and the statement failStatement with an
 // error.
-class FakeConnection : public CdDBConnection {
+class FakeConnection : public rvtest::EncoderOnlyConnection {
 public:
-    FakeConnection() : CdDBConnection(1, 0), encoder(this, false) {}
-    int connect(const char*, const char*, const char*, const char*, int) override { return 0; }
-    int disconnect() override { return 0; }
-    bool isConnected() const override { return true; }
     int setSql(const char* text) override
     {
         sql = text;
@@ -107,15 +104,10 @@ public:
             return CdDBResultHandle(new FakeResult({ "a.rvkey" }, { { "7" } }));
         return CdDBResultHandle(new FakeResult({}, {}));
     }
-    int begin() override { return 0; }
-    int commit() override { return 0; }
-    int rollback() override { return 0; }
-    CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
 
     std::string sql;
     std::vector<std::string> statements;
     int failStatement = 0;
-    CdDBSqlEncoder_PG encoder;
 };
 
 TEST(RvdbRecordQuery, SortList)
@@ -345,19 +337,11 @@ TEST(RvdbRecordFetch, Failures)
 
 class RecordQueryLive : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        db = new PgTestDatabase("t_rvdbrecord");
-        loadError = db->error().empty() ? rvschemaLoadAll(*db) : db->error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void SetUpTestSuite() { db.open("t_rvdbrecord", RvSuiteDatabase::ALL); }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_EQ("", loadError);
+        ASSERT_EQ("", db.error());
         ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
         ASSERT_EQ(0, conn.begin());
     }
@@ -418,13 +402,11 @@ protected:
         return -1;
     }
 
-    static PgTestDatabase* db;
-    static std::string loadError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG conn{ 1, 0 };
 };
 
-PgTestDatabase* RecordQueryLive::db = nullptr;
-std::string RecordQueryLive::loadError;
+RvSuiteDatabase RecordQueryLive::db;
 
 TEST_F(RecordQueryLive, EveryTypeAsTheExportReadsIt)
 {

@@ -6,52 +6,15 @@
 #include "cddbconnection.h"
 #include "cddbsqlencoder.h"
 #include "rvdbSql.h"
+#include "rvsqltest.h"
 
 namespace {
 
 std::string str(const NString& s) { return s.c_str(); }
 
-// Connection that only carries the encoder.
-class EncoderOnlyConnection : public CdDBConnection {
-public:
-    EncoderOnlyConnection() : CdDBConnection(1, 0), encoder(this, false) {}
-    int connect(const char*, const char*, const char*, const char*, int) override { return 0; }
-    int disconnect() override { return 0; }
-    bool isConnected() const override { return true; }
-    int setSql(const char*) override { return 0; }
-    CdDBResultHandle execute(const std::vector<CdDBBind>*) override { return CdDBResultHandle(); }
-    int begin() override { return 0; }
-    int commit() override { return 0; }
-    int rollback() override { return 0; }
-    CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
-
-    CdDBSqlEncoder_PG encoder;
-};
-
-RvdbColumnSetPtr makeSet(const char* tbl, const char* col, const char* type,
-                         const char* valueType = nullptr, bool refer = true)
-{
-    RvdbColumnSetPtr set(new RvdbColumnSet());
-    set->setTblId(NString(tbl));
-    set->setColId(NString(col));
-    set->setColType(NString(type));
-    set->setRelColType(NString(valueType ? valueType : type));
-    set->setColLname(NString("項目"));
-    RvColPermission perm;
-    perm.setRefer(refer);
-    set->getPermissionPtr().set(perm);
-    return set;
-}
-
-RvdbColumnSetPtr makeRelRef(const char* tbl, const char* col, const char* relTbl,
-                            const char* relKey, const RvdbColumnSetPtr& related)
-{
-    RvdbColumnSetPtr set = makeSet(tbl, col, "relref", related->getRelColType().c_str());
-    set->setRelTblId(NString(relTbl));
-    set->setRelKey(NString(relKey));
-    set->setRelatedSet(related);
-    return set;
-}
+using rvtest::EncoderOnlyConnection;
+using rvtest::makeRelRef;
+using rvtest::makeSet;
 
 void build(const RvdbColumnSetPtr& set)
 {

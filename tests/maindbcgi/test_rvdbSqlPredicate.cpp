@@ -10,53 +10,16 @@
 #include "pgtest.h"
 #include "rvcomcode.h"
 #include "rvdbSql.h"
-#include "rvschema.h"
+#include "rvsqltest.h"
+#include "rvsuitedb.h"
 
 namespace {
 
 std::string str(const NString& s) { return s.c_str(); }
 
-// Connection that only carries the encoder (standard strings).
-class EncoderOnlyConnection : public CdDBConnection {
-public:
-    EncoderOnlyConnection() : CdDBConnection(1, 0), encoder(this, false) {}
-    int connect(const char*, const char*, const char*, const char*, int) override { return 0; }
-    int disconnect() override { return 0; }
-    bool isConnected() const override { return true; }
-    int setSql(const char*) override { return 0; }
-    CdDBResultHandle execute(const std::vector<CdDBBind>*) override { return CdDBResultHandle(); }
-    int begin() override { return 0; }
-    int commit() override { return 0; }
-    int rollback() override { return 0; }
-    CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
-
-    CdDBSqlEncoder_PG encoder;
-};
-
-RvdbColumnSetPtr makeSet(const char* tbl, const char* col, const char* type,
-                         const char* valueType = nullptr)
-{
-    RvdbColumnSetPtr set(new RvdbColumnSet());
-    set->setTblId(NString(tbl));
-    set->setColId(NString(col));
-    set->setColType(NString(type));
-    set->setRelColType(NString(valueType ? valueType : type));
-    set->setColLname(NString("金額"));
-    RvColPermission perm;
-    perm.setRefer(true);
-    set->getPermissionPtr().set(perm);
-    return set;
-}
-
-RvdbColumnSetPtr makeRelRef(const char* tbl, const char* col, const char* relTbl,
-                            const char* relKey, const RvdbColumnSetPtr& related)
-{
-    RvdbColumnSetPtr set = makeSet(tbl, col, "relref", related->getRelColType().c_str());
-    set->setRelTblId(NString(relTbl));
-    set->setRelKey(NString(relKey));
-    set->setRelatedSet(related);
-    return set;
-}
+using rvtest::EncoderOnlyConnection;
+using rvtest::makeRelRef;
+using rvtest::makeSet;
 
 RvdbColumnSetPtr built(RvdbColumnSetPtr set)
 {
@@ -450,21 +413,11 @@ struct LiveCase {
 
 class PredicateOnServer : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        db = new PgTestDatabase("t_rvdbsqlpred");
-        if (db->error().empty())
-            setupError = rvschemaLoadAll(*db);
-    }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void SetUpTestSuite() { db.open("t_rvdbsqlpred", RvSuiteDatabase::ALL); }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_TRUE(db->error().empty()) << db->error();
-        ASSERT_TRUE(setupError.empty()) << setupError;
+        ASSERT_EQ("", db.error());
         conn.setTimeZone("+09:00");
         ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
         ASSERT_EQ(0, conn.begin());
@@ -514,13 +467,11 @@ protected:
     // must run and select the expected records.
     void expectRows(const std::vector<LiveCase>& cases);
 
-    static PgTestDatabase* db;
-    static std::string setupError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG conn{ 1, 0 };
 };
 
-PgTestDatabase* PredicateOnServer::db = nullptr;
-std::string PredicateOnServer::setupError;
+RvSuiteDatabase PredicateOnServer::db;
 
 TEST_F(PredicateOnServer, EveryPredicateKindIsValidAndSelectsItsRows)
 {

@@ -7,7 +7,7 @@
 #include "pgtest.h"
 #include "rvdbcolumnset.h"
 #include "rvdbinnercolumn.h"
-#include "rvschema.h"
+#include "rvsuitedb.h"
 
 namespace {
 
@@ -224,17 +224,9 @@ TEST(RvdbInnerColumn, InsertRelation)
 // definitions give, and reference paths reach the right records.
 class RvdbInnerColumnSchema : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        db = new PgTestDatabase("t_innercol");
-        loadError = rvschemaLoadAll(*db);
-    }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
-    void SetUp() override { ASSERT_EQ("", loadError); }
+    static void SetUpTestSuite() { db.open("t_innercol", RvSuiteDatabase::ALL); }
+    static void TearDownTestSuite() { db.close(); }
+    void SetUp() override { ASSERT_EQ("", db.error()); }
 
     static std::string sqlType(const std::string& table, const std::string& column)
     {
@@ -242,11 +234,9 @@ protected:
                               table + "'::regclass and a.attname = '" + column + "' and not a.attisdropped");
     }
 
-    static PgTestDatabase* db;
-    static std::string loadError;
+    static RvSuiteDatabase db;
 };
-PgTestDatabase* RvdbInnerColumnSchema::db = nullptr;
-std::string RvdbInnerColumnSchema::loadError;
+RvSuiteDatabase RvdbInnerColumnSchema::db;
 
 TEST_F(RvdbInnerColumnSchema, OwnColumnsExistWithTheirTypes)
 {

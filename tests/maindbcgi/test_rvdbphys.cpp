@@ -12,7 +12,8 @@
 #include "cddbsqlencoder.h"
 #include "pgtest.h"
 #include "rvdbphys.h"
-#include "rvschema.h"
+#include "rvsqltest.h"
+#include "rvsuitedb.h"
 
 namespace {
 
@@ -51,27 +52,18 @@ TEST(RvdbPhysNames, TableAndColumnNames)
 }
 
 // Records the statement and binds; answers with a failed result.
-class CaptureConnection : public CdDBConnection {
+class CaptureConnection : public rvtest::EncoderOnlyConnection {
 public:
-    CaptureConnection() : CdDBConnection(1, 0), encoder(this, false) {}
-    int connect(const char*, const char*, const char*, const char*, int) override { return 0; }
-    int disconnect() override { return 0; }
-    bool isConnected() const override { return true; }
     int setSql(const char* text) override
     {
         sql = text;
         return 0;
     }
     CdDBResultHandle execute(const std::vector<CdDBBind>* b) override;
-    int begin() override { return 0; }
-    int commit() override { return 0; }
-    int rollback() override { return 0; }
-    CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
 
     std::string sql;
     std::vector<std::string> binds;
     int executions = 0;
-    CdDBSqlEncoder_PG encoder;
 };
 
 class FailedResult : public CdDBResult {
@@ -167,19 +159,11 @@ TEST(RvdbGetLobFile, StatementAndArgumentChecks)
 // Attachments of the sample tables, read back through a real connection.
 class RvdbPhysLive : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        db = new PgTestDatabase("t_rvdbphys");
-        loadError = rvschemaLoadAll(*db);
-    }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void SetUpTestSuite() { db.open("t_rvdbphys", RvSuiteDatabase::ALL); }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_EQ("", loadError);
+        ASSERT_EQ("", db.error());
         ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
         ASSERT_EQ(0, conn.begin());
         char tmpl[] = "/tmp/rvdbphysXXXXXX";
@@ -206,14 +190,12 @@ protected:
         return ss.str();
     }
 
-    static PgTestDatabase* db;
-    static std::string loadError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG conn{ 1, 0 };
     std::string dir;
     std::vector<std::string> written;
 };
-PgTestDatabase* RvdbPhysLive::db = nullptr;
-std::string RvdbPhysLive::loadError;
+RvSuiteDatabase RvdbPhysLive::db;
 
 TEST_F(RvdbPhysLive, RowsComeInContentIdOrder)
 {

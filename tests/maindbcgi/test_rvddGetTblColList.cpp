@@ -7,7 +7,7 @@
 #include "cddbconnection_pg.h"
 #include "pgtest.h"
 #include "rvddGetTblColList.h"
-#include "rvschema.h"
+#include "rvsuitedb.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -159,39 +159,24 @@ class RvddDbTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        db = new PgTestDatabase("t_rvddcol");
-        if (!db->error().empty()) {
-            return;
-        }
-        setupError = rvschemaLoadAll(*db);
-        if (!setupError.empty()) {
-            return;
-        }
         // A relation key whose related column was deleted.
-        setupError = db->exec(
-            "INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type,"
-            " rel_tbl_id, rel_col_id) VALUES (6, 5, 'relkey', 'lost', 50, 'key', 4, 98)");
+        db.open("t_rvddcol", RvSuiteDatabase::ALL,
+                "INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type,"
+                " rel_tbl_id, rel_col_id) VALUES (6, 5, 'relkey', 'lost', 50, 'key', 4, 98)");
     }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_TRUE(db->error().empty()) << db->error();
-        ASSERT_TRUE(setupError.empty()) << setupError;
+        ASSERT_EQ("", db.error());
         ASSERT_EQ(0, pg.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
     }
 
-    static PgTestDatabase* db;
-    static std::string setupError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG pg{1, 0};
     CountingConnection conn{pg};
 };
 
-PgTestDatabase* RvddDbTest::db = nullptr;
-std::string RvddDbTest::setupError;
+RvSuiteDatabase RvddDbTest::db;
 
 TEST_F(RvddDbTest, ReadsPropertiesCompositesJoinedNamesAndInnerColumns)
 {

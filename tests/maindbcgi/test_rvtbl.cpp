@@ -8,7 +8,7 @@
 #include "pgtest.h"
 #include "rvaccinfo.h"
 #include "rvresult.h"
-#include "rvschema.h"
+#include "rvsuitedb.h"
 #include "rvtbl.h"
 #include "rvuser.h"
 
@@ -197,44 +197,31 @@ class RvTblDbTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        db = new PgTestDatabase("t_rvtbl");
-        if (!db->error().empty()) {
-            return;
-        }
-        setupError = rvschemaLoadSchema(*db);
-        if (!setupError.empty()) {
-            return;
-        }
-        setupError = db->exec(
-            "INSERT INTO rvsys_user (id, name) VALUES (1, 'Admin One'), (12, 'Ueno'), (13, 'Other');"
-            "INSERT INTO rvsys_group_user VALUES (100, 12);"
-            "INSERT INTO rv_tbl VALUES"
-            " (1, '1', 30, 'Alpha', 'n1', '2024-01-31 14:59:59+00', 1, 'stored', "
-            "  '2024-02-01 00:00:00+00', 3, 'alpha', E'x=1\\r\\nenable_search_hit_count=on\\r\\n'),"
-            " (2, '0', 10, 'Beta', NULL, '2024-01-01 00:00:00+00', 99, 'Gone', NULL, 0, NULL, NULL),"
-            " (3, '1', 20, 'Gamma', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL,"
-            "  E'enable_search_hit_count=off\\n'),"
-            " (4, '1', 40, 'Delta', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL, ''),"
-            " (5, '1', 50, 'O''Neil', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL,"
-            "  'enable_search_hit_counts=on');"
-            // 1: everyone may refer; 2: group 100 may refer and export;
-            // 3: everyone may refer, but user 12's own entry refuses;
-            // 4: no grants, user 12 administers it; 5: no grants at all
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (1, -1, '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_export) VALUES (2, 100, '1', '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (3, -1, '1');"
-            "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer) VALUES (3, 12, '0');"
-            "INSERT INTO rv_tbl_admin VALUES (4, 12);");
+        db.open("t_rvtbl", RvSuiteDatabase::SCHEMA,
+                "INSERT INTO rvsys_user (id, name) VALUES (1, 'Admin One'), (12, 'Ueno'), (13, 'Other');"
+                "INSERT INTO rvsys_group_user VALUES (100, 12);"
+                "INSERT INTO rv_tbl VALUES"
+                " (1, '1', 30, 'Alpha', 'n1', '2024-01-31 14:59:59+00', 1, 'stored', "
+                "  '2024-02-01 00:00:00+00', 3, 'alpha', E'x=1\\r\\nenable_search_hit_count=on\\r\\n'),"
+                " (2, '0', 10, 'Beta', NULL, '2024-01-01 00:00:00+00', 99, 'Gone', NULL, 0, NULL, NULL),"
+                " (3, '1', 20, 'Gamma', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL,"
+                "  E'enable_search_hit_count=off\\n'),"
+                " (4, '1', 40, 'Delta', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL, ''),"
+                " (5, '1', 50, 'O''Neil', NULL, '2024-01-01 00:00:00+00', 13, NULL, NULL, 0, NULL,"
+                "  'enable_search_hit_counts=on');"
+                // 1: everyone may refer; 2: group 100 may refer and export;
+                // 3: everyone may refer, but user 12's own entry refuses;
+                // 4: no grants, user 12 administers it; 5: no grants at all
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (1, -1, '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, g_acc_refer, g_acc_export) VALUES (2, 100, '1', '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, g_id, a_acc_refer) VALUES (3, -1, '1');"
+                "INSERT INTO rv_tbl_acc (tbl_id, u_id, u_acc_refer) VALUES (3, 12, '0');"
+                "INSERT INTO rv_tbl_admin VALUES (4, 12);");
     }
-    static void TearDownTestSuite()
-    {
-        delete db;
-        db = nullptr;
-    }
+    static void TearDownTestSuite() { db.close(); }
     void SetUp() override
     {
-        ASSERT_TRUE(db->error().empty()) << db->error();
-        ASSERT_TRUE(setupError.empty()) << setupError;
+        ASSERT_EQ("", db.error());
         conn.setTimeZone("+09:00");
         ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
         // The dates must follow the given zone, not the session's.
@@ -254,13 +241,11 @@ protected:
         return out;
     }
 
-    static PgTestDatabase* db;
-    static std::string setupError;
+    static RvSuiteDatabase db;
     CdDBConnection_PG conn{1, 0};
 };
 
-PgTestDatabase* RvTblDbTest::db = nullptr;
-std::string RvTblDbTest::setupError;
+RvSuiteDatabase RvTblDbTest::db;
 
 TEST_F(RvTblDbTest, ListWithoutRightsGivesEveryTableBySeqno)
 {

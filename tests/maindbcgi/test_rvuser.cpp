@@ -3,12 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "rvcomcode.h"
+#include "rvlocaltext.h"
 #include "rvresult.h"
 
 namespace {
@@ -37,33 +35,7 @@ const char* const CODE_TEXT =
 
 class User : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/rvuserXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dirPath = dir;
-        writeFile(dirPath + "/vikra", LOCAL_TEXT);
-        writeFile(dirPath + "/message", CODE_TEXT);
-        rvcomClearLocalStrings();
-        rvcomClearCodeMessages();
-        ASSERT_EQ(rvcomLoadLocalStringFile((dirPath + "/vikra").c_str()), 0);
-        ASSERT_EQ(rvcomLoadCodeMessageFile((dirPath + "/message").c_str()), 0);
-    }
-    void TearDown() override
-    {
-        rvcomClearLocalStrings();
-        rvcomClearCodeMessages();
-        unlink((dirPath + "/vikra").c_str());
-        unlink((dirPath + "/message").c_str());
-        rmdir(dirPath.c_str());
-    }
-    static void writeFile(const std::string& path, const char* text)
-    {
-        FILE* f = fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs(text, f);
-        fclose(f);
-    }
+    void SetUp() override { ASSERT_TRUE(texts.load(LOCAL_TEXT, CODE_TEXT)); }
     static RvUser validUser()
     {
         RvUser u;
@@ -73,7 +45,7 @@ protected:
         u.gflg = "0";
         return u;
     }
-    std::string dirPath;
+    rvtest::LocalTexts texts;
 };
 
 std::string repeat(const char* unit, int n)

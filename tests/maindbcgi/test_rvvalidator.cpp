@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "rvcomcode.h"
+#include "rvlocaltext.h"
+#include "rvspan.h"
 
 namespace {
 
@@ -32,45 +31,11 @@ const char* const CODE_TEXT =
 
 class Validator : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/rvvalidatorXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dirPath = dir;
-        writeFile(dirPath + "/vikra", LOCAL_TEXT);
-        writeFile(dirPath + "/message", CODE_TEXT);
-        rvcomClearLocalStrings();
-        rvcomClearCodeMessages();
-        ASSERT_EQ(rvcomLoadLocalStringFile((dirPath + "/vikra").c_str()), 0);
-        ASSERT_EQ(rvcomLoadCodeMessageFile((dirPath + "/message").c_str()), 0);
-    }
-    void TearDown() override
-    {
-        rvcomClearLocalStrings();
-        rvcomClearCodeMessages();
-        unlink((dirPath + "/vikra").c_str());
-        unlink((dirPath + "/message").c_str());
-        rmdir(dirPath.c_str());
-    }
-    static void writeFile(const std::string& path, const char* text)
-    {
-        FILE* f = fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs(text, f);
-        fclose(f);
-    }
-    std::string dirPath;
+    void SetUp() override { ASSERT_TRUE(texts.load(LOCAL_TEXT, CODE_TEXT)); }
+    rvtest::LocalTexts texts;
 };
 
-TimeSpanParts span(const char* d, const char* h, const char* m, const char* s)
-{
-    TimeSpanParts p;
-    if (d) p.days = d;
-    if (h) p.hours = h;
-    if (m) p.minutes = m;
-    if (s) p.seconds = s;
-    return p;
-}
+using rvtest::span;
 
 } // namespace
 

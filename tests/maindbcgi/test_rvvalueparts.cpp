@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "rvspan.h"
+
 namespace {
 
 std::string joinDate(const DateTimeParts& p)
@@ -20,15 +22,7 @@ std::string joinSpan(const TimeSpanParts& p)
            p.seconds.c_str();
 }
 
-TimeSpanParts span(const char* d, const char* h, const char* m, const char* s)
-{
-    TimeSpanParts p;
-    if (d) p.days = d;
-    if (h) p.hours = h;
-    if (m) p.minutes = m;
-    if (s) p.seconds = s;
-    return p;
-}
+using rvtest::span;
 
 } // namespace
 

@@ -20,6 +20,17 @@ std::string toolPath(const std::string& script)
     return std::string(RV_SOURCE_DIR) + "/tests/tools/" + script;
 }
 
+// In a forked child: runs argv[0] (found on PATH) with argv; never returns.
+[[noreturn]] void execArgs(const std::vector<std::string>& argv)
+{
+    std::vector<char*> a;
+    for (const auto& s : argv)
+        a.push_back(const_cast<char*>(s.c_str()));
+    a.push_back(nullptr);
+    execvp(a[0], a.data());
+    _exit(127);
+}
+
 int runQuiet(const std::vector<std::string>& argv)
 {
     pid_t pid = fork();
@@ -29,12 +40,7 @@ int runQuiet(const std::vector<std::string>& argv)
             dup2(null, 1);
             dup2(null, 2);
         }
-        std::vector<char*> a;
-        for (const auto& s : argv)
-            a.push_back(const_cast<char*>(s.c_str()));
-        a.push_back(nullptr);
-        execvp(a[0], a.data());
-        _exit(127);
+        execArgs(argv);
     }
     if (pid < 0)
         return -1;
@@ -114,12 +120,7 @@ bool ToolProcess::start(const std::string& script, const std::vector<std::string
     argv.insert(argv.end(), args.begin(), args.end());
     m_pid = fork();
     if (m_pid == 0) {
-        std::vector<char*> a;
-        for (const auto& s : argv)
-            a.push_back(const_cast<char*>(s.c_str()));
-        a.push_back(nullptr);
-        execvp(a[0], a.data());
-        _exit(127);
+        execArgs(argv);
     }
     if (m_pid < 0)
         return false;

@@ -24,12 +24,13 @@ The server exits after --lifetime seconds or on a request for /__quit__.
 import argparse
 import json
 import os
-import socket
 import ssl
 import sys
 import threading
 import time
 import urllib.parse
+
+import serverloop
 
 DEFAULTS = {
     "login": {"json": {"status": "ok", "rssid": "s-1", "STOKEN": "tok9"}},
@@ -205,24 +206,8 @@ def main():
     if args.cert:
         tls_ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls_ctx.load_cert_chain(args.cert, args.key)
-    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    srv.bind(("127.0.0.1", 0))
-    srv.listen(16)
-    srv.settimeout(0.2)
-    with open(args.portfile + ".tmp", "w") as f:
-        f.write(str(srv.getsockname()[1]))
-    os.rename(args.portfile + ".tmp", args.portfile)
-    end = time.time() + args.lifetime
-    while time.time() < end and not state.quit:
-        try:
-            c, _ = srv.accept()
-        except socket.timeout:
-            continue
-        except OSError:
-            break
-        threading.Thread(target=handle, args=(state, c, tls_ctx), daemon=True).start()
-    srv.close()
+    serverloop.serve(args.portfile, args.lifetime, lambda c: handle(state, c, tls_ctx),
+                     lambda: state.quit)
     return 0
 
 

@@ -11,13 +11,14 @@ appended to FILE byte for byte. Exits after --lifetime seconds.
 """
 import argparse
 import base64
-import os
 import select
 import socket
 import sys
 import threading
 import time
 import urllib.parse
+
+import serverloop
 
 LOOPBACK = ("127.0.0.1", "localhost")
 
@@ -104,24 +105,7 @@ def main():
     args = ap.parse_args()
     lock = threading.Lock()
     open(args.record, "ab").close()
-    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    srv.bind(("127.0.0.1", 0))
-    srv.listen(16)
-    srv.settimeout(0.2)
-    with open(args.portfile + ".tmp", "w") as f:
-        f.write(str(srv.getsockname()[1]))
-    os.rename(args.portfile + ".tmp", args.portfile)
-    end = time.time() + args.lifetime
-    while time.time() < end:
-        try:
-            c, _ = srv.accept()
-        except socket.timeout:
-            continue
-        except OSError:
-            break
-        threading.Thread(target=handle, args=(c, args, lock), daemon=True).start()
-    srv.close()
+    serverloop.serve(args.portfile, args.lifetime, lambda c: handle(c, args, lock))
     return 0
 
 
