@@ -23,6 +23,68 @@ char* newCopy(const char* src, size_t n)
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
+// Blocks of short joined strings (count + text) are kept per thread and
+// used again: sizes up to kPoolClasses * kPoolStep bytes, at most
+// kPoolKeep blocks of a size.
+const size_t kPoolStep = 16;
+const size_t kPoolClasses = 4;
+const unsigned kPoolKeep = 4096;
+
+struct PoolLists {
+    void* head[kPoolClasses];
+    unsigned count[kPoolClasses];
+    bool closed;  // the thread is ending: blocks go straight back
+};
+thread_local PoolLists poolLists;  // zero-initialised, nothing to destroy
+
+// Hands the kept blocks back when its thread ends.
+struct PoolCloser {
+    ~PoolCloser()
+    {
+        for (size_t c = 0; c < kPoolClasses; c++) {
+            while (void* block = poolLists.head[c]) {
+                poolLists.head[c] = *static_cast<void**>(block);
+                ::operator delete(block);
+            }
+            poolLists.count[c] = 0;
+        }
+        poolLists.closed = true;
+    }
+};
+thread_local PoolCloser poolCloser;
+
+// Size class of a block of size bytes, or kPoolClasses for none.
+size_t poolClass(size_t size)
+{
+    return size <= kPoolClasses * kPoolStep ? (size - 1) / kPoolStep : kPoolClasses;
+}
+
+void* blockAlloc(size_t size)
+{
+    size_t c = poolClass(size);
+    if (c == kPoolClasses)
+        return ::operator new(size);
+    (void)&poolCloser;  // its thread's cleanup comes with the first block
+    if (void* block = poolLists.head[c]) {
+        poolLists.head[c] = *static_cast<void**>(block);
+        poolLists.count[c]--;
+        return block;
+    }
+    return ::operator new((c + 1) * kPoolStep);
+}
+
+void blockFree(void* block, size_t size)
+{
+    size_t c = poolClass(size);
+    if (c == kPoolClasses || poolLists.closed || poolLists.count[c] >= kPoolKeep) {
+        ::operator delete(block);
+        return;
+    }
+    *static_cast<void**>(block) = poolLists.head[c];
+    poolLists.head[c] = block;
+    poolLists.count[c]++;
+}
+
 } // namespace
 
 // ---- NString -------------------------------------------------------------
@@ -41,19 +103,23 @@ NString::NString(NString&& other) noexcept : refCount(other.refCount), text(othe
 
 NString::NString(const char* src, int length) : refCount(nullptr), text(nullptr)
 {
-    size_t n = 0;
-    if (src)
-        n = length < 0 ? strlen(src) : strnlen(src, static_cast<size_t>(length));
-    int32_t* count = new int32_t(1);
-    if (src) {
-        try {
-            text = newCopy(src, n);
-        } catch (...) {
-            delete count;
-            throw;
-        }
+    if (!src) {
+        refCount = new int32_t(1);
+        return;
     }
-    refCount = count;
+    size_t n = length < 0 ? strlen(src) : strnlen(src, static_cast<size_t>(length));
+    allocateJoined(n);
+    if (n)
+        memcpy(text, src, n);
+}
+
+void NString::allocateJoined(size_t n)
+{
+    // operator new aligns for any fundamental type, so the count fits first.
+    char* block = static_cast<char*>(blockAlloc(sizeof(int32_t) + n + 1));
+    refCount = new (block) int32_t(kJoinedBit | 1);
+    text = block + sizeof(int32_t);
+    text[n] = '\0';
 }
 
 NString::NString(char* adopted) : refCount(nullptr), text(nullptr)
@@ -73,14 +139,11 @@ NString::NString(const NString& a, const NString& b) : refCount(nullptr), text(n
         return;
     size_t la = a.text ? strlen(a.text) : 0;
     size_t lb = b.text ? strlen(b.text) : 0;
-    char* p = new char[la + lb + 1];
+    allocateJoined(la + lb);
     if (la)
-        memcpy(p, a.text, la);
+        memcpy(text, a.text, la);
     if (lb)
-        memcpy(p + la, b.text, lb);
-    p[la + lb] = '\0';
-    NString tmp(p);
-    *this = static_cast<NString&&>(tmp);
+        memcpy(text + la, b.text, lb);
 }
 
 NString::~NString()
@@ -92,9 +155,14 @@ void NString::release() noexcept
 {
     if (!refCount)
         return;
-    if (--*refCount == 0) {
-        delete[] text;
-        delete refCount;
+    if ((--*refCount & ~kJoinedBit) == 0) {
+        if (*refCount & kJoinedBit) {
+            // The text is never changed, so its length gives the block's size.
+            blockFree(refCount, sizeof(int32_t) + strlen(text) + 1);
+        } else {
+            delete[] text;
+            delete refCount;
+        }
         text = nullptr;
         refCount = nullptr;
     }

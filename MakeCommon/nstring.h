@@ -3,6 +3,7 @@
 #define NSTRING_H
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__GNUC__)
@@ -41,7 +42,7 @@ public:
     // True only for the null string (no text at all).
     bool isNull() const { return text == nullptr; }
     // Number of values sharing this text (0 for a default-constructed string).
-    int getRefCount() const { return refCount ? *refCount : 0; }
+    int getRefCount() const { return refCount ? (*refCount & ~kJoinedBit) : 0; }
 
     NString& operator+=(const NString& other);
 
@@ -64,6 +65,12 @@ public:
     NString replaceAll(const NString& from, const NString& to) const;
 
 private:
+    // Set in the count when the text lives in the count's own allocation.
+    static constexpr int32_t kJoinedBit = 0x40000000;
+
+    // Makes this (null) string own a new text of n bytes plus NUL, stored
+    // with its count in one allocation; the bytes are left to the caller.
+    void allocateJoined(size_t n);
     void release() noexcept;
 
     int32_t* refCount;

@@ -29,6 +29,27 @@ char* dupName(const char* name, bool* failed)
     return p;
 }
 
+// Value of the first entry whose name matches (any entry for a null name;
+// same is called only with names that are set): 1, 0 when none matches.
+template <class Same>
+int findFirst(NUNVEntry* const* entries, int count, const char* name, void** value, Same same)
+{
+    if (!value)
+        return NUNV_BAD_ARG;
+    if (!entries)
+        return NUNV_NO_ARRAY;
+    for (int i = 0; i < count; i++) {
+        NUNVEntry* e = entries[i];
+        if (!e)
+            continue;
+        if (!name || (e->name && same(e->name))) {
+            *value = e->value;
+            return 1;
+        }
+    }
+    return 0;
+}
+
 const char* valueText(const NUNVEntry* e)
 {
     return (e && e->value) ? static_cast<const char*>(e->value) : "";
@@ -226,38 +247,16 @@ int NUNVList::removeAt(int index)
 
 int NUNVList::find(const char* name, void** value)
 {
-    if (!value)
-        return NUNV_BAD_ARG;
-    if (!entries)
-        return NUNV_NO_ARRAY;
-    for (int i = 0; i < count; i++) {
-        NUNVEntry* e = entries[i];
-        if (!e)
-            continue;
-        if (!name || (e->name && strcmp(e->name, name) == 0)) {
-            *value = e->value;
-            return 1;
-        }
-    }
-    return 0;
+    return findFirst(entries, count, name, value, [name](const char* entryName) {
+        return entryName[0] == name[0] && strcmp(entryName, name) == 0;
+    });
 }
 
 int NUNVList::findCaseless(const char* name, void** value)
 {
-    if (!value)
-        return NUNV_BAD_ARG;
-    if (!entries)
-        return NUNV_NO_ARRAY;
-    for (int i = 0; i < count; i++) {
-        NUNVEntry* e = entries[i];
-        if (!e)
-            continue;
-        if (!name || (e->name && comStrCaseCmp(e->name, name) == 0)) {
-            *value = e->value;
-            return 1;
-        }
-    }
-    return 0;
+    return findFirst(entries, count, name, value, [name](const char* entryName) {
+        return comStrCaseCmp(entryName, name) == 0;
+    });
 }
 
 int NUNVList::nameAt(int index, char** name)

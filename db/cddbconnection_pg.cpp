@@ -39,7 +39,13 @@ bool isQuotedConnectValue(const char* v, size_t len)
 }  // namespace
 
 CdDBConnection_PG::CdDBConnection_PG(int retries, int waitSeconds)
-    : CdDBConnection(retries, waitSeconds), conn(nullptr), encoder(this, false), handle(this)
+    : CdDBConnection(retries, waitSeconds),
+      conn(nullptr),
+      aheadPending(false),
+      aheadHeld(false),
+      aheadResult(nullptr),
+      encoder(this, false),
+      handle(this)
 {
 }
 
@@ -132,6 +138,7 @@ int CdDBConnection_PG::connect(const char* user, const char* password, const cha
 
 int CdDBConnection_PG::setUpSession()
 {
+    settleAhead();
     PQsetNoticeProcessor(conn, ignoreNotice, nullptr);
     int ret = execPlain("SET client_encoding TO UTF8");
     if (ret == 0) {
@@ -173,8 +180,82 @@ int CdDBConnection_PG::setUpSession()
     return 0;
 }
 
+PGconn* CdDBConnection_PG::getPGconn() const
+{
+    settleAhead();
+    return conn;
+}
+
+void CdDBConnection_PG::settleAhead() const
+{
+    if (!aheadPending) {
+        return;
+    }
+    aheadPending = false;
+    aheadHeld = true;
+    aheadResult = conn != nullptr ? PQgetResult(conn) : nullptr;
+    // One statement gives one result; read on to the end of its answer.
+    if (conn != nullptr) {
+        while (PGresult* extra = PQgetResult(conn)) {
+            PQclear(extra);
+        }
+    }
+}
+
+void CdDBConnection_PG::dropAhead() const
+{
+    settleAhead();
+    if (aheadResult != nullptr) {
+        PQclear(aheadResult);
+    }
+    aheadResult = nullptr;
+    aheadHeld = false;
+}
+
+int CdDBConnection_PG::sendAhead(const char* statement)
+{
+    settleAhead();
+    if (conn == nullptr || statement == nullptr || aheadHeld) {
+        return -1;
+    }
+    log("%s", statement);
+    if (PQsendQuery(conn, statement) != 1) {
+        reportError();
+        return -1;
+    }
+    aheadPending = true;
+    aheadSql = NString(statement);
+    return 0;
+}
+
+CdDBResultHandle CdDBConnection_PG::takeAhead()
+{
+    settleAhead();
+    if (!aheadHeld) {
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
+    }
+    PGresult* result = aheadResult;
+    aheadResult = nullptr;
+    aheadHeld = false;
+    if (result == nullptr) {
+        reportError();
+        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_DB));
+    }
+    int code = mapStatus(result);
+    if (code == 0) {
+        CdDBResult_PG* ok = new CdDBResult_PG(0);
+        ok->attach(handle, result);
+        return CdDBResultHandle(ok);
+    }
+    reportError();
+    log("DB access:sql[%s]sts[%d]err[%s]", aheadSql.c_str(), code, errorMessage);
+    PQclear(result);
+    return CdDBResultHandle(new CdDBResult_PG(code));
+}
+
 int CdDBConnection_PG::serverBackslashEscapes() const
 {
+    settleAhead();
     if (conn == nullptr) {
         return -1;
     }
@@ -187,6 +268,7 @@ int CdDBConnection_PG::serverBackslashEscapes() const
 
 void CdDBConnection_PG::closeConnection()
 {
+    dropAhead();
     if (conn != nullptr) {
         PQfinish(conn);
         conn = nullptr;
@@ -226,6 +308,7 @@ int CdDBConnection_PG::execPlain(const char* statement)
     if (statement == nullptr) {
         statement = "";
     }
+    settleAhead();
     log("%s", statement);
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
@@ -272,6 +355,7 @@ int CdDBConnection_PG::rollback()
 
 CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
 {
+    settleAhead();
     if (sql.isNullOrEmpty()) {
         return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
     }
@@ -362,6 +446,7 @@ int CdDBConnection_PG::mapStatus(PGresult* result)
 
 int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
 {
+    settleAhead();
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }

@@ -46,7 +46,17 @@ public:
     // single-quoted value, else quoted with \ before ' and \.
     static std::string quoteConnectValue(const char* value);
 
-    PGconn* getPGconn() const { return conn; }
+    // The libpq connection, with a statement sent ahead read first.
+    PGconn* getPGconn() const;
+    // Sends sql (logged now) and returns without waiting for its result,
+    // which takeAhead() gives later; any other use of the connection reads
+    // that result first and keeps it for takeAhead(). 0, or -1 (not
+    // connected, a statement already ahead, or the send failed: nothing was
+    // sent, so run the statement the usual way).
+    int sendAhead(const char* sql);
+    // The result of the statement sent ahead, as execute() would have
+    // given it; code -1101 when none is ahead.
+    CdDBResultHandle takeAhead();
     const CdDBConnectionHandle& getHandle() const { return handle; }
     // lo_export of one large object inside a savepoint, so that a failure
     // leaves the transaction usable. 0, -1 failed, -1101 not connected.
@@ -61,8 +71,16 @@ private:
     void reportError();
     void closeConnection();
     int setUpSession();
+    // Reads the result of the statement sent ahead, if one is in flight.
+    void settleAhead() const;
+    void dropAhead() const;
 
     PGconn* conn;
+    // The statement sent ahead: in flight, or its result read and held.
+    mutable bool aheadPending;
+    mutable bool aheadHeld;
+    mutable PGresult* aheadResult;
+    NString aheadSql;
     NString sql;
     CdDBSqlEncoder_PG encoder;
     CdDBConnectionHandle handle;

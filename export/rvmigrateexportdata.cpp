@@ -24,12 +24,17 @@ int writeLine(const NStringBuffer& line)
     return comCgiWrite("\r\n", 2);
 }
 
+// The text with every `from` replaced; the text itself (shared, a null
+// text as "") when it holds none.
 NString replaceChar(const NString& text, char from, char to)
 {
+    const char* p = std::strchr(text.c_str(), from);
+    if (p == nullptr)
+        return text.isNull() ? NString("") : text;
     std::string s(text.c_str());
-    for (char& c : s)
-        if (c == from)
-            c = to;
+    for (size_t i = static_cast<size_t>(p - text.c_str()); i < s.size(); ++i)
+        if (s[i] == from)
+            s[i] = to;
     return NString(s.c_str());
 }
 
@@ -86,6 +91,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
     }
 
     std::vector<RvdbColumnValuePtr> values;
+    RvdbRecordValueReader reader(records, encoder, columns);
     while (records && !records->isEOF()) {
         line.clear();
         values.clear();
@@ -100,7 +106,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
             EXPORTTRACE("ret[%d] colummname[%s]", 0, "a.rvkey");
             return RVEXP_ERR_NO_KEY;
         }
-        RvResult res = rvdbGetRecordValues(records, encoder, columns, values);
+        RvResult res = reader.read(values);
         if (res.getCode() != 0) {
             EXPORTTRACE("ret[%d]", res.getCode());
             return res.getCode();
@@ -186,8 +192,15 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
             return ret;
         }
     }
+    const bool keepLf =
+        type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
+    if (std::strpbrk(out.c_str(), keepLf ? "\r" : "\r\n") == nullptr) {
+        if (out.isNull())
+            out = NString("");
+        return 0;
+    }
     out = replaceChar(out, '\r', ' ');
-    if (type != RVDB_VALUE_TEXTS && type != RVDB_VALUE_FILE && type != RVDB_VALUE_SELECTS)
+    if (!keepLf)
         out = replaceChar(out, '\n', ' ');
     return 0;
 }

@@ -160,6 +160,8 @@ NString RvDbRecordListCsv::escapeCsvCell(const NString& text)
     if (text.isNullOrEmpty())
         return NString("");
     const char* s = text.c_str();
+    if (std::strpbrk(s, "\",\r\n") == nullptr)
+        return text;  // nothing to quote: the text is the cell
     unsigned char force = (std::strchr(s, '\n') || std::strchr(s, '\r')) ? 1 : 0;
     char* quoted = comCsvQuote(s, force, ',');
     if (!quoted)

@@ -293,14 +293,13 @@ int RvdbColumnValue_DateTime::setText(int index, const NString& text)
 {
     if (index != 0)
         return badIndex("RvdbColumnValue_DateTime", index);
-    // Parse into a copy so that a refused text leaves the value unchanged.
-    DateTimeParts p;
-    int ret = p.parse(text);
+    // parse refuses a text before it changes any part, so a refused text
+    // leaves the value unchanged.
+    int ret = parts.parse(text);
     if (ret != 0) {
         COMTRACE_SRC("RvdbColumnValue_DateTime", "ret[%d]", ret);
         return ret;
     }
-    parts = p;
     return 0;
 }
 

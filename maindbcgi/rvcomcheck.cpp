@@ -146,6 +146,20 @@ int rvcomCheckDate(const char* text, NString& out, bool withSeparators)
     return 1;
 }
 
+namespace {
+
+// part = the n characters at text; a part that already holds them is kept
+// (values read row after row mostly share their leading parts).
+void setPart(NString& part, const char* text, size_t n)
+{
+    const char* cur = part.c_str();
+    if (!part.isNull() && strncmp(cur, text, n) == 0 && cur[n] == '\0')
+        return;
+    part = NString(text, static_cast<int>(n));
+}
+
+}  // namespace
+
 int rvcomSplitDateTime(const char* stamp, NString& year, NString& month, NString& day,
                        NString& hour, NString& minute, NString& second)
 {
@@ -157,12 +171,12 @@ int rvcomSplitDateTime(const char* stamp, NString& year, NString& month, NString
     }
     char buf[15] = "00000101000000";
     memcpy(buf, s, len);
-    year = NString(buf, 4);
-    month = NString(buf + 4, 2);
-    day = NString(buf + 6, 2);
-    hour = NString(buf + 8, 2);
-    minute = NString(buf + 10, 2);
-    second = NString(buf + 12, 2);
+    setPart(year, buf, 4);
+    setPart(month, buf + 4, 2);
+    setPart(day, buf + 6, 2);
+    setPart(hour, buf + 8, 2);
+    setPart(minute, buf + 10, 2);
+    setPart(second, buf + 12, 2);
     return 0;
 }
 

@@ -154,6 +154,10 @@ bool formatOne(std::string& out, const ConvSpec& spec, const RvFmtArg& arg)
     case RvFmtArg::NONE:
         return false;
     case RvFmtArg::TEXT:
+        if (kind == 's' && spec.flags.empty() && spec.width < 0 && spec.precision < 0) {
+            out.append(arg.getText());  // a plain %s: the text as it is
+            return true;
+        }
         if (kind == 's') {
             appendFormatted(out, buildFormat(spec, "", 's'), arg.getText());
             return true;
@@ -209,6 +213,37 @@ bool formatOne(std::string& out, const ConvSpec& spec, const RvFmtArg& arg)
     return false;
 }
 
+// Text being formatted: kept on the stack while it is short.
+class FormatOut {
+public:
+    void append(const char* p, size_t n)
+    {
+        if (!spilled && n < sizeof small - len) {
+            std::memcpy(small + len, p, n);
+            len += n;
+            return;
+        }
+        if (!spilled) {
+            big.assign(small, len);
+            spilled = true;
+        }
+        big.append(p, n);
+    }
+    void append(const char* p) { append(p, std::strlen(p)); }
+    void append(const std::string& p) { append(p.data(), p.size()); }
+    NString take() const
+    {
+        return spilled ? NString(big.c_str(), static_cast<int>(big.size()))
+                       : NString(small, static_cast<int>(len));
+    }
+
+private:
+    char small[512];
+    size_t len = 0;
+    bool spilled = false;
+    std::string big;
+};
+
 bool isTrimSpace(char c)
 {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -233,7 +268,7 @@ int rvcomFormatTextV(NString& out, const char* tmpl, const RvFmtArg* args, int c
     }
     if (!args)
         count = 0;
-    std::string text;
+    FormatOut text;
     int ret = 0;
     int next = 0;
     size_t pos = 0;
@@ -246,25 +281,34 @@ int rvcomFormatTextV(NString& out, const char* tmpl, const RvFmtArg* args, int c
         text.append(tmpl + pos, static_cast<size_t>(pct - (tmpl + pos)));
         pos = static_cast<size_t>(pct - tmpl) + 1;
         if (tmpl[pos] == '%') {
-            text += '%';
+            text.append("%", 1);
             ++pos;
+            continue;
+        }
+        if (tmpl[pos] == 's' && next < count && args[next].getKind() == RvFmtArg::TEXT) {
+            text.append(args[next].getText());  // a plain %s of a text
+            ++pos;
+            ++next;
             continue;
         }
         ConvSpec spec;
         if (!parseConversion(tmpl, pos, spec)) {
-            text += RVCOM_FMT_MISSING;
+            text.append(RVCOM_FMT_MISSING);
             ret = -1;
             if (spec.conv)
                 ++next;  // a refused conversion still stands for an argument
             continue;
         }
-        if (next >= count || !formatOne(text, spec, args[next])) {
-            text += RVCOM_FMT_MISSING;
+        std::string piece;
+        if (next < count && formatOne(piece, spec, args[next])) {
+            text.append(piece);
+        } else {
+            text.append(RVCOM_FMT_MISSING);
             ret = -1;
         }
         ++next;
     }
-    out = NString(text.c_str(), static_cast<int>(text.size()));
+    out = text.take();
     return ret;
 }
 

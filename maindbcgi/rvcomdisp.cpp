@@ -37,14 +37,18 @@ void splitSeconds(int64_t n, int64_t& days, int64_t& hours, int64_t& minutes, in
     seconds = rest % 60;
 }
 
-// Characters [start, end) of text, empty beyond its end.
-NString cut(const char* text, size_t len, size_t start, size_t end)
+// Characters [start, end) of text (at most 4), empty beyond its end, copied
+// into buf.
+const char* cut(const char* text, size_t len, size_t start, size_t end, char (&buf)[5])
 {
+    buf[0] = '\0';
     if (start >= len)
-        return NString("");
+        return buf;
     if (end > len)
         end = len;
-    return NString(text + start, static_cast<int>(end - start));
+    memcpy(buf, text + start, end - start);
+    buf[end - start] = '\0';
+    return buf;
 }
 
 struct DateKey {
@@ -100,22 +104,21 @@ int rvcomChangeDateTimeFormat(const char* date, const char* weekday, const char*
         rvcomGetLocalString(weekName, wkey);
     }
 
-    NString parts[7];
+    char parts[7][5];
+    RvFmtArg args[7];
     int count = 0;
     for (const char* p = match->parts; *p != '\0' && count < 7; p++) {
         switch (*p) {
-        case 'y': parts[count++] = cut(date, len, 0, 4); break;
-        case 'm': parts[count++] = cut(date, len, 4, 6); break;
-        case 'd': parts[count++] = cut(date, len, 6, 8); break;
-        case 'h': parts[count++] = cut(date, len, 8, 10); break;
-        case 'i': parts[count++] = cut(date, len, 10, 12); break;
-        case 's': parts[count++] = cut(date, len, 12, 14); break;
-        default: parts[count++] = weekName; break;
+        case 'y': args[count] = cut(date, len, 0, 4, parts[count]); break;
+        case 'm': args[count] = cut(date, len, 4, 6, parts[count]); break;
+        case 'd': args[count] = cut(date, len, 6, 8, parts[count]); break;
+        case 'h': args[count] = cut(date, len, 8, 10, parts[count]); break;
+        case 'i': args[count] = cut(date, len, 10, 12, parts[count]); break;
+        case 's': args[count] = cut(date, len, 12, 14, parts[count]); break;
+        default: args[count] = RvFmtArg(weekName); break;
         }
+        count++;
     }
-    RvFmtArg args[7];
-    for (int i = 0; i < count; i++)
-        args[i] = RvFmtArg(parts[i]);
     rvcomGetLocalStringV(out, key, args, count);
     return 0;
 }

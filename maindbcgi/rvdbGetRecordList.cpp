@@ -355,15 +355,101 @@ int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
 // ---------------------------------------------------------------------------
 // Record fetch
 
-RvResult rvdbGetRecordValues(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
-                             const RvdbColumnSetList& columnSets,
-                             std::vector<RvdbColumnValuePtr>& cells)
+RvdbRecordValueReader::RvdbRecordValueReader(const CdDBResultHandle& rows,
+                                             const CdDBSqlEncoder* encoder,
+                                             const RvdbColumnSetList& sets)
+    : result(rows), columnSets(sets), resolved(false)
+{
+    slots.resize(columnSets.size());
+    for (size_t k = 0; k < columnSets.size(); k++) {
+        const RvdbColumnSetPtr& cs = columnSets[k];
+        if (!cs.hasObject()) {
+            continue;  // read() refuses it before any name is needed
+        }
+        const std::vector<RvdbInnerColumn>& inner = cs->getInnerColumns();
+        slots[k].resize(inner.size());
+        for (size_t i = 0; i < inner.size(); i++) {
+            Slot& slot = slots[k][i];
+            slot.column = CDDB_ERR_NO_COLUMN;
+            slot.nameResult = rvdbGetQualifiedColumnName(*cs, inner[i], encoder, slot.name);
+            if (slot.nameResult.isError()) {
+                break;  // read() stops at this column
+            }
+        }
+    }
+}
+
+void RvdbRecordValueReader::resolveColumns()
+{
+    if (resolved || !result) {
+        return;
+    }
+    for (std::vector<Slot>& set : slots) {
+        for (Slot& slot : set) {
+            if (!slot.nameResult.isError()) {
+                slot.column = result->getColumnIndex(slot.name.c_str());
+            }
+        }
+    }
+    // A result that knows no column names yet (a cursor before its first
+    // batch) is asked again on the next row.
+    resolved = result->getFieldCount() > 0;
+    if (!resolved) {
+        return;
+    }
+    spare.assign(columnSets.size(), RvdbColumnValuePtr(nullptr));
+    reusable.assign(columnSets.size(), 0);
+    for (size_t k = 0; k < columnSets.size(); k++) {
+        // Kinds whose whole content is the one text that setText(0) replaces.
+        if (slots[k].size() != 1 || slots[k][0].column < 0) {
+            continue;
+        }
+        RvdbColumnValuePtr probe(rvdbNewColumnValue(columnSets[k]));
+        if (!probe) {
+            continue;
+        }
+        switch (probe->getType()) {
+        case RVDB_VALUE_KEY:
+        case RVDB_VALUE_TEXT:
+        case RVDB_VALUE_TEXTS:
+        case RVDB_VALUE_NUMBER:
+        case RVDB_VALUE_MAIL:
+        case RVDB_VALUE_USER:
+        case RVDB_VALUE_SELECT:
+        case RVDB_VALUE_SELECTS:
+        case RVDB_VALUE_DATETIME:
+            reusable[k] = 1;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+RvResult RvdbRecordValueReader::read(std::vector<RvdbColumnValuePtr>& cells)
 {
     if (!result) {
         COMTRACE("%s", "");
         return RvResult(RVDB_ERR_ARG);
     }
-    for (const RvdbColumnSetPtr& cs : columnSets) {
+    resolveColumns();
+    for (size_t k = 0; k < columnSets.size(); k++) {
+        const RvdbColumnSetPtr& cs = columnSets[k];
+        if (resolved && reusable[k] && spare[k] && spare[k].useCount() == 1) {
+            // Only this reader holds last row's value: its one text is
+            // replaced, which leaves it as a new value would be.
+            const Slot& slot = slots[k][0];
+            NString text;
+            int ret = result->getValue(text, slot.column);
+            if (ret == 0) {
+                ret = spare[k]->setText(0, text);
+            }
+            if (ret == 0) {
+                cells.push_back(spare[k]);
+                continue;
+            }
+            spare[k] = RvdbColumnValuePtr(nullptr);  // made anew below
+        }
         RvdbColumnValue* value = rvdbNewColumnValue(cs);
         if (value == nullptr) {
             RvdbColumnSet empty;
@@ -375,34 +461,48 @@ RvResult rvdbGetRecordValues(const CdDBResultHandle& result, const CdDBSqlEncode
             return RvResult(RVDB_ERR_NO_SCHEMA);
         }
         RvdbColumnValuePtr handle(value);
-        const std::vector<RvdbInnerColumn>& inner = cs->getInnerColumns();
-        for (size_t i = 0; i < inner.size(); i++) {
-            NString name;
-            RvResult res = rvdbGetQualifiedColumnName(*cs, inner[i], encoder, name);
-            if (res.isError()) {
-                COMTRACE("iret[%d]", res.getCode());
-                return res;
+        const std::vector<Slot>& set = slots[k];
+        for (size_t i = 0; i < set.size(); i++) {
+            const Slot& slot = set[i];
+            if (slot.nameResult.isError()) {
+                COMTRACE("iret[%d]", slot.nameResult.getCode());
+                return slot.nameResult;
             }
-            NString text;
-            int ret = result->getValueByName(text, name.c_str(), nullptr);
-            if (ret == CDDB_ERR_NO_COLUMN) {
+            if (slot.column == CDDB_ERR_NO_COLUMN) {
                 continue;  // not selected: the text stays empty
             }
+            NString text;
+            int ret = slot.column < 0 ? slot.column : result->getValue(text, slot.column);
             if (ret != 0) {
-                COMTRACE("iret[%d] colname[%s]", ret, name.c_str());
+                COMTRACE("iret[%d] colname[%s]", ret, slot.name.c_str());
                 return RvResult(ret);
             }
             ret = value->setText(static_cast<int>(i), text);
             if (ret != 0) {
                 COMTRACE("iret[%d] tid[%s] cid[%s] inneridx[%d] colnm[%s]", ret,
                          cs->getTblId().c_str(), cs->getColId().c_str(), static_cast<int>(i),
-                         name.c_str());
+                         slot.name.c_str());
                 return RvResult(ret);
             }
         }
         cells.push_back(handle);
+        if (resolved && reusable[k]) {
+            spare[k] = handle;
+        }
     }
     return RvResult();
+}
+
+RvResult rvdbGetRecordValues(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
+                             const RvdbColumnSetList& columnSets,
+                             std::vector<RvdbColumnValuePtr>& cells)
+{
+    if (!result) {
+        COMTRACE("%s", "");
+        return RvResult(RVDB_ERR_ARG);
+    }
+    RvdbRecordValueReader reader(result, encoder, columnSets);
+    return reader.read(cells);
 }
 
 RvResult rvdbFetchRecordList(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
@@ -414,6 +514,7 @@ RvResult rvdbFetchRecordList(const CdDBResultHandle& result, const CdDBSqlEncode
         COMTRACE("%s", "");
         return RvResult(RVDB_ERR_ARG);
     }
+    RvdbRecordValueReader reader(result, encoder, columnSets);
     int rows = 0;
     while (!result->isEOF()) {
         if (maxRows > 0 && rows >= maxRows) {
@@ -421,7 +522,7 @@ RvResult rvdbFetchRecordList(const CdDBResultHandle& result, const CdDBSqlEncode
         }
         // A row joins the list only whole, so the grid stays aligned.
         std::vector<RvdbColumnValuePtr> row;
-        RvResult res = rvdbGetRecordValues(result, encoder, columnSets, row);
+        RvResult res = reader.read(row);
         if (res.isError()) {
             COMTRACE("ret[%d] msg[%s]", res.getCode(), res.getMessage().c_str());
             return res;
@@ -481,7 +582,8 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       lastBatchRows(0),
       rowsRead(0),
       fetchCount(0),
-      maxBatchRows(0)
+      maxBatchRows(0),
+      aheadSent(false)
 {
     CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
     if (pg != nullptr) {
@@ -526,7 +628,21 @@ void RvdbCursorResult::fetchBatch()
     }
     NString sql;
     sql.format("FETCH FORWARD %d FROM %s", batchRows, cursorName.c_str());
-    CdDBResultHandle r = runStatement(conn, sql.c_str());
+    CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
+    CdDBResultHandle r;
+    if (aheadSent && pg != nullptr) {
+        r = pg->takeAhead();
+        // A batch read ahead stands only while its transaction does: after
+        // a statement that ended or aborted it, the fetch is sent again and
+        // fails as it would have.
+        if (!r->isError() && !inUsableTransaction(conn)) {
+            r = CdDBResultHandle();
+        }
+    }
+    aheadSent = false;
+    if (!r) {
+        r = runStatement(conn, sql.c_str());
+    }
     fetchCount++;
     if (r->isError()) {
         status = r->getStatus();
@@ -550,11 +666,21 @@ void RvdbCursorResult::fetchBatch()
     if (got < batchRows) {
         done = true;
         closeCursor(false);
+    } else if (pg != nullptr) {
+        // The server makes the next batch while this one is read.
+        aheadSent = pg->sendAhead(sql.c_str()) == 0;
     }
 }
 
 void RvdbCursorResult::closeCursor(bool checkExists)
 {
+    if (aheadSent) {
+        aheadSent = false;
+        CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(liveConnection());
+        if (pg != nullptr) {
+            pg->takeAhead();  // the batch read ahead is not wanted
+        }
+    }
     if (!cursorOpen) {
         return;
     }

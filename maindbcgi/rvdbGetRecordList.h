@@ -79,6 +79,34 @@ RvResult rvdbGetRecordValues(const CdDBResultHandle& result, const CdDBSqlEncode
                              const RvdbColumnSetList& columnSets,
                              std::vector<RvdbColumnValuePtr>& cells);
 
+// Reads rows of one result as rvdbGetRecordValues does, for a fixed list of
+// column sets: the qualified name and the result column of every physical
+// column are looked up once instead of once per row.
+class RvdbRecordValueReader {
+public:
+    RvdbRecordValueReader(const CdDBResultHandle& result, const CdDBSqlEncoder* encoder,
+                          const RvdbColumnSetList& columnSets);
+    // rvdbGetRecordValues of the current row of the result.
+    RvResult read(std::vector<RvdbColumnValuePtr>& cells);
+
+private:
+    struct Slot {
+        RvResult nameResult;  // failure of the name lookup, else success
+        NString name;
+        int column;           // result column, or a getColumnIndex code
+    };
+    void resolveColumns();
+
+    CdDBResultHandle result;
+    RvdbColumnSetList columnSets;
+    std::vector<std::vector<Slot>> slots;  // per column set, per physical column
+    bool resolved;
+    // Per column set: the value of the last row, used again for the next
+    // row when nobody else holds it and one setText makes it whole.
+    std::vector<RvdbColumnValuePtr> spare;
+    std::vector<char> reusable;
+};
+
 // list = a new list of columnSets holding the rows of result from the
 // current one on, at most maxRows when maxRows > 0. A row is added only
 // whole. Code 0 or the failing row's code.
@@ -143,6 +171,7 @@ private:
     int rowsRead;
     int fetchCount;
     int maxBatchRows;
+    bool aheadSent;  // the next FETCH is on its way (sent ahead)
     std::vector<NString> fieldNames;
 };
 

@@ -1,6 +1,8 @@
 // Date-time and time-span value records.
 #include "rvvalueparts.h"
 
+#include <string>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -46,13 +48,13 @@ NString DateTimeParts::toString() const
 {
     if (isEmpty())
         return NString();
-    NString out = year.isNullOrEmpty() ? NString("0000") : year;
-    out += month.isNullOrEmpty() ? NString("01") : month;
-    out += day.isNullOrEmpty() ? NString("01") : day;
-    out += hour.isNullOrEmpty() ? NString("00") : hour;
-    out += minute.isNullOrEmpty() ? NString("00") : minute;
-    out += second.isNullOrEmpty() ? NString("00") : second;
-    return out;
+    const NString* texts[6] = { &year, &month, &day, &hour, &minute, &second };
+    static const char* const defaults[6] = { "0000", "01", "01", "00", "00", "00" };
+    std::string out;
+    out.reserve(15);  // within the string's own buffer for the usual 14
+    for (int i = 0; i < 6; i++)
+        out += texts[i]->isNullOrEmpty() ? defaults[i] : texts[i]->c_str();
+    return NString(out.c_str(), static_cast<int>(out.size()));
 }
 
 bool TimeSpanParts::isEmpty() const

@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RvdbColumnValue.h"
+#include "cddbconnection_pg.h"
+#include "pgtest.h"
+#include "rvdbGetRecordList.h"
+
+namespace {
+
+std::string str(const NString& s) { return s.c_str(); }
+
+RvdbColumnSetPtr makeSet(const char* colId, const char* colType)
+{
+    RvdbColumnSetPtr p(new RvdbColumnSet());
+    p->setTblId(NString("9"));
+    p->setColId(NString(colId));
+    p->setColType(NString(colType));
+    p->setRelColType(NString(colType));
+    if (rvdbUpdaetColumnSetAndSchema(*p, p->getInnerColumns()) != 0)
+        p->getInnerColumns().clear();
+    return p;
+}
+
+RvStringList ids(const RvdbColumnSetList& sets)
+{
+    RvStringList out;
+    for (const auto& s : sets)
+        out.push_back(s->getColId());
+    return out;
+}
+
+class RecordStream : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        db = new PgTestDatabase("t_recstream");
+        err = db->error();
+        if (err.empty())
+            err = db->exec("CREATE TABLE tbl00009 (rvkey numeric(9) PRIMARY KEY, col00001 text, "
+                           "col00002 timestamp without time zone);"
+                           "INSERT INTO tbl00009 SELECT g, 'row ' || g, CASE WHEN g % 2 = 0 THEN "
+                           "timestamp '2024-01-01' + g * interval '1 second' END "
+                           "FROM generate_series(1, 2500) AS g;"
+                           "GRANT ALL ON tbl00009 TO " + std::string(PGTEST_USER) + ";");
+    }
+    static void TearDownTestSuite()
+    {
+        delete db;
+        db = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ("", err);
+        ASSERT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
+        ASSERT_EQ(0, conn.begin());
+    }
+    void TearDown() override { conn.disconnect(); }
+
+    static std::string expectedStamp(int key)
+    {
+        if (key % 2 != 0)
+            return "";
+        char buf[32];
+        int s = key % 60, m = (key / 60) % 60, h = key / 3600;
+        snprintf(buf, sizeof buf, "20240101%02d%02d%02d", h, m, s);
+        return buf;
+    }
+
+    static PgTestDatabase* db;
+    static std::string err;
+    CdDBConnection_PG conn{ 1, 0 };
+    RvdbColumnSetList sets = { makeSet("-1", "key"), makeSet("1", "text"), makeSet("2", "datetime") };
+};
+
+PgTestDatabase* RecordStream::db = nullptr;
+std::string RecordStream::err;
+
+// Other statements between the rows (as attachments send them) while the
+// next batch is on its way: every row still comes, in order, and the
+// statements get their own results.
+TEST_F(RecordStream, StatementsBetweenRowsKeepTheBatches)
+{
+    CdDBResultHandle rows;
+    ASSERT_EQ(0, rvdbGetRecordList(&conn, "9", sets, ids(sets), 0, RvDbSearchFilterList(),
+                                   RvPairList(), rows, 0, 0, nullptr));
+    RvdbCursorResult* cursor = dynamic_cast<RvdbCursorResult*>(rows.get());
+    ASSERT_NE(nullptr, cursor);
+    RvdbRecordValueReader reader(rows, conn.getSqlEncoder(), sets);
+    int n = 0;
+    while (!rows->isEOF() && n < 3000) {
+        std::vector<RvdbColumnValuePtr> values;
+        ASSERT_EQ(0, reader.read(values).getCode());
+        ASSERT_EQ(3u, values.size());
+        NString key, text, stamp;
+        values[0]->getText(0, key);
+        values[1]->getText(0, text);
+        values[2]->getText(0, stamp);
+        ++n;
+        ASSERT_EQ(std::to_string(n), str(key));
+        ASSERT_EQ("row " + std::to_string(n), str(text));
+        ASSERT_EQ(expectedStamp(n), str(stamp)) << n;
+        if (n % 7 == 0) {
+            conn.setSql("select 41 + 1");
+            CdDBResultHandle other = conn.execute();
+            NString v;
+            ASSERT_EQ(0, other->getValue(v, 0));
+            ASSERT_EQ("42", str(v));
+        }
+        ASSERT_EQ(0, rows->next());
+    }
+    EXPECT_EQ(2500, n);
+    EXPECT_EQ(0, rows->getStatus());
+    EXPECT_EQ(3, cursor->getFetchCount());
+    EXPECT_FALSE(cursor->isCursorOpen());
+}
+
+// A cursor dropped while its next batch is on its way leaves the
+// connection and the transaction usable.
+TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
+{
+    {
+        CdDBResultHandle rows;
+        ASSERT_EQ(0, rvdbGetRecordList(&conn, "9", sets, ids(sets), 0, RvDbSearchFilterList(),
+                                       RvPairList(), rows, 0, 0, nullptr));
+        rows->next();
+    }
+    conn.setSql("select count(*) from pg_cursors where name like 'rvdb%'");
+    CdDBResultHandle open = conn.execute();
+    NString count;
+    ASSERT_EQ(0, open->getValue(count, 0));
+    EXPECT_EQ("0", str(count));
+    EXPECT_EQ(0, conn.commit());
+}
+
+// A statement that aborts the transaction while a batch is on its way: the
+// batch is not used and the rows end with a failure.
+TEST_F(RecordStream, AbortWhileBatchOnItsWay)
+{
+    CdDBResultHandle rows;
+    ASSERT_EQ(0, rvdbGetRecordList(&conn, "9", sets, ids(sets), 0, RvDbSearchFilterList(),
+                                   RvPairList(), rows, 0, 0, nullptr));
+    conn.setSql("select 1/0");
+    EXPECT_TRUE(conn.execute()->isError());
+    int ret = 0;
+    for (int i = 0; i < RVDB_RECORD_FETCH_ROWS && ret == 0; i++)
+        ret = rows->next();
+    EXPECT_NE(0, ret);
+    EXPECT_NE(0, rows->getStatus());
+}
+
+TEST_F(RecordStream, StatementSentAhead)
+{
+    ASSERT_EQ(0, conn.sendAhead("select 7"));
+    EXPECT_EQ(-1, conn.sendAhead("select 8"));  // one at a time
+    conn.setSql("select 9");
+    NString v;
+    ASSERT_EQ(0, conn.execute()->getValue(v, 0));
+    EXPECT_EQ("9", str(v));
+    CdDBResultHandle ahead = conn.takeAhead();
+    ASSERT_EQ(0, ahead->getValue(v, 0));
+    EXPECT_EQ("7", str(v));
+    EXPECT_EQ(CDDB_ERR_NO_RESULT, conn.takeAhead()->getStatus());
+
+    ASSERT_EQ(0, conn.sendAhead("select 1/0"));
+    EXPECT_NE(0, conn.takeAhead()->getStatus());
+    EXPECT_EQ(0, conn.rollback());
+
+    ASSERT_EQ(0, conn.sendAhead("select 10"));  // dropped with the connection
+    EXPECT_EQ(0, conn.disconnect());
+}
+
+// Rows in memory for the reader.
+class MemoryResult : public CdDBResult {
+public:
+    explicit MemoryResult(std::vector<std::vector<const char*>> data) : rows(std::move(data)) {}
+    void clear() override {}
+    int getStatus() const override { return 0; }
+    int getFieldCount() const override { return 3; }
+    int getFieldName(NString& out, int column) const override
+    {
+        static const char* const names[3] = { "a.rvkey", "a.col00001", "a.col00002" };
+        if (column < 0 || column >= 3)
+            return CDDB_ERR_FIELD;
+        out = NString(names[column]);
+        return 0;
+    }
+    int getValue(NString& out, int column) const override
+    {
+        if (row >= rows.size())
+            return CDDB_ERR_EOF;
+        const char* v = rows[row][static_cast<size_t>(column)];
+        out = v != nullptr ? NString(v) : NString();
+        return 0;
+    }
+    int exportLob(int, const char*) override { return -1; }
+    int next() override
+    {
+        row++;
+        return 0;
+    }
+    bool isEOF() const override { return row >= rows.size(); }
+    int getAffectedRows() const override { return static_cast<int>(rows.size()); }
+
+private:
+    std::vector<std::vector<const char*>> rows;
+    size_t row = 0;
+};
+
+// Values kept by the caller are never changed by later rows, and a NULL
+// after a value reads as empty, whether a value is made anew or not.
+TEST(RecordValueReader, RowsStayApart)
+{
+    RvdbColumnSetList sets = { makeSet("-1", "key"), makeSet("1", "text"), makeSet("2", "datetime") };
+    CdDBResultHandle rows(new MemoryResult({ { "1", "one", "20240102030405" },
+                                             { "2", nullptr, nullptr },
+                                             { "3", "three", "2024" },
+                                             { "4", "four", "20250101000000" } }));
+    RvdbRecordValueReader reader(rows, nullptr, sets);
+    std::vector<RvdbColumnValuePtr> kept;
+    std::vector<RvdbColumnValuePtr> row;
+    ASSERT_EQ(0, reader.read(kept).getCode());
+    rows->next();
+    ASSERT_EQ(0, reader.read(row).getCode());
+    ASSERT_EQ(3u, row.size());
+    NString t;
+    row[1]->getText(0, t);
+    EXPECT_TRUE(t.isNull());
+    row[2]->getText(0, t);
+    EXPECT_EQ("", str(t));
+    kept[2]->getText(0, t);
+    EXPECT_EQ("20240102030405", str(t));
+    kept[1]->getText(0, t);
+    EXPECT_EQ("one", str(t));
+
+    struct Want {
+        const char* key;
+        const char* text;
+        const char* stamp;
+    };
+    const Want wants[] = { { "3", "three", "20240101000000" }, { "4", "four", "20250101000000" } };
+    for (const Want& w : wants) {
+        row.clear();
+        rows->next();
+        ASSERT_EQ(0, reader.read(row).getCode());
+        row[0]->getText(0, t);
+        EXPECT_EQ(w.key, str(t));
+        row[1]->getText(0, t);
+        EXPECT_EQ(w.text, str(t));
+        row[2]->getText(0, t);
+        EXPECT_EQ(w.stamp, str(t));
+    }
+    kept[0]->getText(0, t);
+    EXPECT_EQ("1", str(t));
+
+    // A refused text fails the row as a fresh value would.
+    CdDBResultHandle bad(new MemoryResult({ { "1", "a", "20240101000000" },
+                                            { "2", "b", "202401010000001234" } }));
+    RvdbRecordValueReader badReader(bad, nullptr, sets);
+    row.clear();
+    ASSERT_EQ(0, badReader.read(row).getCode());
+    row.clear();
+    bad->next();
+    EXPECT_NE(0, badReader.read(row).getCode());
+}
+
+}  // namespace
