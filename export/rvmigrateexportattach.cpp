@@ -152,17 +152,18 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
     bool usable = isIntegerText(recordKey, keyNum) && isIntegerText(col->getColId(), colNum);
     relDir.format("%lld/%s/%s/", keyNum / 1000 + 1, recordKey.c_str(), col->getColId().c_str());
     fullDir = exportDir + relDir;
-    if (!usable || comUtf8CharCount(fullDir.c_str()) > RVEXP_MAX_ATTACH_DIR_CHARS) {
+    const NString shownDir = shownPath(fullDir);
+    if (!usable || comUtf8CharCount(shownDir.c_str()) > RVEXP_MAX_ATTACH_DIR_CHARS) {
         EXPORTTRACE("strattachdir[%s]", fullDir.c_str());
         NString text;
-        rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, tblName, fullDir);
+        rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, tblName, shownDir);
         writeExportLog(text);
         return RVEXP_ERR_MAKE_DIR;
     }
     if (comDirMake(fullDir.c_str()) != 0) {
         EXPORTTRACE("ret[%d] strattachdir[%s] errno[%d]", RVEXP_ERR_MAKE_DIR, fullDir.c_str(), errno);
         NString text;
-        rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, tblName, fullDir);
+        rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, tblName, shownDir);
         writeExportLog(text);
         ++m_error_count;
         return RVEXP_ERR_MAKE_DIR;
@@ -249,7 +250,7 @@ int RvMigrateExportBat::makeAttachFileName(const RvdbTableSetPtr& table, const R
         else
             name = cutBytes(stem + suffix, RVEXP_MAX_NAME_BYTES);
         std::string path = std::string(attachDir.c_str()) + name;
-        if (comUtf8CharCount(path.c_str()) > RVEXP_MAX_ATTACH_PATH_CHARS)
+        if (comUtf8CharCount(shownPath(NString(path.c_str(), -1)).c_str()) > RVEXP_MAX_ATTACH_PATH_CHARS)
             break;
         if (!exists(path)) {
             finalName = NString(name.c_str());

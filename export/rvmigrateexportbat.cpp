@@ -19,10 +19,12 @@
 namespace {
 
 // Local strings the cells of data.csv are formatted with.
+// Texts that go into every export: the date-time cell format and the
+// names of the system columns. (File, image and time-span cells are written
+// by the export's own rules and take no local string.)
 const char* const kCellStrings[] = {
-    "dateviewfmt_s_ymdhis", "csvoutstrfile",        "csvoutstrimage",
-    "timespanviewfmt_dhis", "timespanviewfmt_his",  "timespanviewfmt_is",
-    "timespanviewfmt_s",
+    "dateviewfmt_s_ymdhis", "export_regist_date", "export_regist_user",
+    "export_update_date",   "export_update_user",
 };
 
 NString optionValue(int argc, char** argv, const char* name)

@@ -114,6 +114,9 @@ public:
                           const std::vector<RvdbColumnValuePtr>& rowValues, NString& out);
     int makeAttachFileName(const RvdbTableSetPtr& table, const RvdbLobRecord& row,
                            const NString& attachDir, NString& finalName, NString& storedName);
+    // A path under the working directory as it reads once the table is
+    // published: length limits and log texts use that path.
+    NString shownPath(const NString& path) const;
 
     // Name of a system column (-2 .. -5) in setting.json and the data.csv
     // header; false for any other column.
@@ -126,6 +129,8 @@ public:
     NString m_status_dir;
     NString m_log_dir;
     NString m_files_dir;
+    NString m_work_table_dir;   // working directory of the current table
+    NString m_final_table_dir;  // what it is renamed to
     NString m_range;
     NString m_dbname;
     NString m_auto_calc;

@@ -110,6 +110,8 @@ int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out
     rvdbMakeTableName(phys, table->tbl_id);
     NString finalDir = m_files_dir + phys + NString("/");
     out = workDirOf(m_files_dir, phys);
+    m_work_table_dir = out;
+    m_final_table_dir = finalDir;
 
     const NString* failedDir = nullptr;
     int code = 0;
@@ -128,12 +130,20 @@ int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out
         return 0;
     EXPORTTRACE("ret[%d] tableid[%s] tablename[%s] exportdir[%s] errno[%d]", ret,
                 table->tbl_id.c_str(), table->tbl_lname.c_str(), failedDir->c_str(), errno);
-    NString shown = *failedDir;
+    NString shown = shownPath(*failedDir);
     comMigrateConvName(shown);
     NString text;
     rvcomGetCodeMessage(text, code, phys, table->tbl_lname, shown);
     writeExportLog(text);
     return code;
+}
+
+NString RvMigrateExportBat::shownPath(const NString& path) const
+{
+    size_t n = std::strlen(m_work_table_dir.c_str());
+    if (n == 0 || std::strncmp(path.c_str(), m_work_table_dir.c_str(), n) != 0)
+        return path;
+    return m_final_table_dir + NString(path.c_str() + n, -1);
 }
 
 int RvMigrateExportBat::publishExportDir(const RvdbTableSetPtr& table, const NString& workDir)
@@ -212,6 +222,7 @@ int RvMigrateExportBat::exportTables()
                         table->tbl_id.c_str(), name.c_str());
             NString path;
             path.format("%s%s", dir.c_str(), "setting.json");
+            path = shownPath(path);
             comMigrateConvName(path);
             NString text;
             rvcomGetCodeMessage(text, ret, phys, name, path);

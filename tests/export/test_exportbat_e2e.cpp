@@ -489,6 +489,22 @@ TEST_F(ExportBatTest, StartUpFailures)
     r = runWith({});
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ(codeText(-500004) + "Local string is not found.[dateviewfmt_s_ymdhis]", r.err);
+    std::string noUser = strings;
+    noUser.replace(noUser.find("export_update_user"), 4, "#exp");
+    rvtest::writeFile(mod + "/local/ja/vikra", noUser);
+    r = runWith({});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500004) + "Local string is not found.[export_update_user]", r.err);
+    // A text only the list pages use does not stop the export.
+    std::string noListText = strings;
+    noListText.replace(noListText.find("csvoutstrfile"), 4, "#csv");
+    rvtest::writeFile(mod + "/local/ja/vikra", noListText);
+    std::string keep = files;
+    files = tmp.file("listtext");
+    r = runWith({ "-range", "assign", "-dbname", "部署" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    expectTable(files, "tbl00004");
+    files = keep;
     unlink((mod + "/local/ja/vikra").c_str());
     r = runWith({});
     EXPECT_EQ(1, r.exitCode);
@@ -499,6 +515,27 @@ TEST_F(ExportBatTest, StartUpFailures)
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ("(code:-500003)Message file is not found.", r.err);
     EXPECT_FALSE(exists(files));
+}
+
+// The length limits of attachment paths apply to the published table
+// directory, not to the longer working directory it is written in.
+TEST_F(ExportBatTest, PathLimitsCountThePublishedDirectory)
+{
+    std::string base = tmp.file("deep") + "/";
+    ASSERT_LT(base.size(), 230u);
+    files = base + std::string(230 - base.size(), 'd');  // + "/tbl00004/1/1/2/" = 246 characters
+    RunResult r = runWith({ "-range", "assign", "-dbname", "部署" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("営業部の資料", rvtest::readFile(files + "/tbl00004/1/1/2/sales.txt"));
+    EXPECT_EQ("開発部の資料", rvtest::readFile(files + "/tbl00004/1/2/2/dev.txt"));
+    EXPECT_EQ(std::string::npos, rvtest::readFile(logDir + "/export.log").find(".work-"));
+
+    // One character more and the directory is refused, with the published path in the log.
+    files = base + std::string(232 - base.size(), 'd');
+    r = runWith({ "-range", "assign", "-dbname", "部署" });
+    std::string log = rvtest::readFile(logDir + "/export.log");
+    EXPECT_NE(std::string::npos, log.find(files + "/tbl00004/1/1/2/")) << log;
+    EXPECT_EQ(std::string::npos, log.find(".work-"));
 }
 
 TEST_F(ExportBatTest, RerunReplacesEarlierExportWithoutFollowingLinks)
