@@ -4,7 +4,7 @@
 set -euo pipefail
 
 pkgs=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev
-      libpq-dev libssl-dev nlohmann-json3-dev postgresql openssl python3
+      libpq-dev libssl-dev nlohmann-json3-dev postgresql openssl python3 bc time
       g++-multilib libpq5:i386 libssl-dev:i386)
 
 if [ "$(dpkg --print-architecture)" != amd64 ]; then
