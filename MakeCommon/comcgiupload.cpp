@@ -108,6 +108,19 @@ int writeAll(int fd, const char* data, size_t n)
     return 0;
 }
 
+// Gives a list of count strings to *dest, or frees it when the caller did
+// not ask for it.
+void handOverList(char** list, int count, char*** dest)
+{
+    if (dest) {
+        *dest = list;
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        free(list ? list[i] : nullptr);
+    free(list);
+}
+
 }  // namespace
 
 int comCgiMpReadLine(char* line, int size, const char* boundary, int boundaryLen, int split)
@@ -535,20 +548,8 @@ int comCgiGetMultipart(char*** names, char*** values, char*** fileNames, char***
         *names = nullptr;
         *values = nullptr;
     } else {
-        if (fileNames) {
-            *fileNames = fnames;
-        } else {
-            for (int i = 0; i < count; ++i)
-                free(fnames ? fnames[i] : nullptr);
-            free(fnames);
-        }
-        if (types) {
-            *types = ftypes;
-        } else {
-            for (int i = 0; i < count; ++i)
-                free(ftypes ? ftypes[i] : nullptr);
-            free(ftypes);
-        }
+        handOverList(fnames, count, fileNames);
+        handOverList(ftypes, count, types);
     }
     free(g_mp.buffer);
     g_mp = MpState();

@@ -358,7 +358,12 @@ int comStrNCaseCmp(const char* a, const char* b, size_t n)
     return 0;
 }
 
-const char* comStrCaseStr(const char* text, const char* pattern)
+namespace {
+
+// First place in text, stepping by whole characters, where cmp finds the
+// pattern; text itself for an empty pattern.
+const char* findPattern(const char* text, const char* pattern,
+                        int (*cmp)(const char*, const char*, size_t))
 {
     if (!text || !pattern)
         return nullptr;
@@ -366,24 +371,22 @@ const char* comStrCaseStr(const char* text, const char* pattern)
     if (pl == 0)
         return text;
     for (const char* p = text; *p; p += searchStep(p)) {
-        if (comStrNCaseCmp(p, pattern, pl) == 0)
+        if (cmp(p, pattern, pl) == 0)
             return p;
     }
     return nullptr;
 }
 
+} // namespace
+
+const char* comStrCaseStr(const char* text, const char* pattern)
+{
+    return findPattern(text, pattern, comStrNCaseCmp);
+}
+
 const char* comUtf8StrStr(const char* text, const char* pattern)
 {
-    if (!text || !pattern)
-        return nullptr;
-    size_t pl = strlen(pattern);
-    if (pl == 0)
-        return text;
-    for (const char* p = text; *p; p += searchStep(p)) {
-        if (strncmp(p, pattern, pl) == 0)
-            return p;
-    }
-    return nullptr;
+    return findPattern(text, pattern, strncmp);
 }
 
 void comIntWithCommas(char* out, int value)
@@ -980,6 +983,33 @@ int comUtf8Check(char* text, int dropNewlines, int checkOnly)
     return 1;
 }
 
+namespace {
+
+// Second step of a conversion through JIS: converts jis (freed here) into a
+// buffer of bufSize bytes and copies the result to out when it fits.
+// 0, or -1.
+int convertFromJis(char* jis, size_t bufSize, void (*convert)(const char*, char*),
+                   char* out, int outSize)
+{
+    char* text = static_cast<char*>(calloc(bufSize, 1));
+    if (!text) {
+        free(jis);
+        return -1;
+    }
+    convert(jis, text);
+    free(jis);
+    size_t n = strlen(text);
+    int r = -1;
+    if (n < static_cast<size_t>(outSize)) {
+        setOut(out, text, n);
+        r = 0;
+    }
+    free(text);
+    return r;
+}
+
+} // namespace
+
 int comUtf8ToSjis(const char* utf8, char* out, int outSize)
 {
     if (!utf8 || !out || outSize <= 0)
@@ -992,21 +1022,7 @@ int comUtf8ToSjis(const char* utf8, char* out, int outSize)
         return -1;
     comKanjiUtf8ToJis(utf8, jis);
     // The Shift_JIS form is never longer than the JIS form.
-    char* sjis = static_cast<char*>(calloc(strlen(jis) + 1, 1));
-    if (!sjis) {
-        free(jis);
-        return -1;
-    }
-    comKanjiJisToSjis(jis, sjis);
-    free(jis);
-    size_t n = strlen(sjis);
-    int r = -1;
-    if (n < static_cast<size_t>(outSize)) {
-        setOut(out, sjis, n);
-        r = 0;
-    }
-    free(sjis);
-    return r;
+    return convertFromJis(jis, strlen(jis) + 1, comKanjiJisToSjis, out, outSize);
 }
 
 int comSjisToUtf8(const char* sjis, char* out, int outSize)
@@ -1018,20 +1034,5 @@ int comSjisToUtf8(const char* sjis, char* out, int outSize)
     if (!jis)
         return -1;
     comKanjiSjisToJis(sjis, jis);
-    size_t jl = strlen(jis);
-    char* utf = static_cast<char*>(calloc(3 * jl + 1, 1));
-    if (!utf) {
-        free(jis);
-        return -1;
-    }
-    comKanjiJisToUtf8(jis, utf);
-    free(jis);
-    size_t n = strlen(utf);
-    int r = -1;
-    if (n < static_cast<size_t>(outSize)) {
-        setOut(out, utf, n);
-        r = 0;
-    }
-    free(utf);
-    return r;
+    return convertFromJis(jis, 3 * strlen(jis) + 1, comKanjiJisToUtf8, out, outSize);
 }

@@ -13,15 +13,20 @@ namespace {
 
 const size_t kAttrMax = 8191;   // attribute texts are taken up to this length
 
-// First occurrence of pat that starts inside [from, limit); null if none.
-const char* findIn(const char* from, const char* limit, const char* pat)
+// First occurrence of the pl bytes at pat that starts inside [from, limit);
+// null if none.
+const char* findIn(const char* from, const char* limit, const char* pat, size_t pl)
 {
-    size_t pl = strlen(pat);
     for (const char* p = from; p < limit && *p; ++p) {
         if (*p == pat[0] && strncmp(p, pat, pl) == 0)
             return p;
     }
     return nullptr;
+}
+
+const char* findIn(const char* from, const char* limit, const char* pat)
+{
+    return findIn(from, limit, pat, strlen(pat));
 }
 
 bool badHandlerArgs(char** out, int* outSize, const char* tag, int tagLen)
@@ -264,6 +269,20 @@ int NUTemplateToOutput::replaceAttribute(char** out, int* outSize, const char* t
     return sum;
 }
 
+int NUTemplateToOutput::setAttribute(char** out, int* outSize, const char* tag, int tagLen,
+                                     const char** copyPos, const char* opening,
+                                     const char* value)
+{
+    size_t attrLen = strlen(opening) - 1;
+    const char* at = findIn(tag, tag + tagLen, opening, attrLen);
+    if (at)
+        return replaceAttribute(out, outSize, tag, tagLen, copyPos, at, attrLen, value);
+    int sum = appendN(out, outSize, opening, static_cast<int>(attrLen + 1));
+    sum += appendN(out, outSize, value, static_cast<int>(strlen(value)));
+    sum += appendN(out, outSize, "\" ", 2);
+    return sum;
+}
+
 int NUTemplateToOutput::fillFormTag(char** out, int* outSize, const char* tag, int tagLen)
 {
     if (badHandlerArgs(out, outSize, tag, tagLen))
@@ -278,15 +297,7 @@ int NUTemplateToOutput::fillFormTag(char** out, int* outSize, const char* tag, i
     if (rc != 0)
         return rc;
     if (action) {
-        const char* at = findIn(tag, limit, " action=");
-        int sum;
-        if (at) {
-            sum = replaceAttribute(out, outSize, tag, tagLen, &copy, at, 8, action);
-        } else {
-            sum = appendN(out, outSize, " action=\"", 9);
-            sum += appendN(out, outSize, action, static_cast<int>(strlen(action)));
-            sum += appendN(out, outSize, "\" ", 2);
-        }
+        int sum = setAttribute(out, outSize, tag, tagLen, &copy, " action=\"", action);
         if (sum != 0)
             return sum;
     }
@@ -339,15 +350,7 @@ int NUTemplateToOutput::fillInput(char** out, int* outSize, const char* tag, int
             if (rc != 0)
                 return rc;
         } else {
-            const char* at = findIn(tag, limit, " value=");
-            int sum;
-            if (at) {
-                sum = replaceAttribute(out, outSize, tag, tagLen, &copy, at, 7, value);
-            } else {
-                sum = appendN(out, outSize, " value=\"", 8);
-                sum += appendN(out, outSize, value, static_cast<int>(strlen(value)));
-                sum += appendN(out, outSize, "\" ", 2);
-            }
+            int sum = setAttribute(out, outSize, tag, tagLen, &copy, " value=\"", value);
             if (sum != 0)
                 return sum;
         }

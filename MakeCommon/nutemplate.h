@@ -130,6 +130,11 @@ protected:
     int replaceAttribute(char** out, int* outSize, const char* tag, int tagLen,
                          const char** copyPos, const char* attrAt,
                          size_t attrLen, const char* value);
+    // Sets an attribute inside the tag: opening is its text up to and with
+    // the opening quote (" value=\""); an existing value is replaced,
+    // else the attribute is added at the copy position.
+    int setAttribute(char** out, int* outSize, const char* tag, int tagLen,
+                     const char** copyPos, const char* opening, const char* value);
 
     char templatePath[1024] = "";
     int beginLine = 1;

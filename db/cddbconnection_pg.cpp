@@ -237,6 +237,11 @@ CdDBResultHandle CdDBConnection_PG::takeAhead()
     PGresult* result = aheadResult;
     aheadResult = nullptr;
     aheadHeld = false;
+    return resultHandle(result, aheadSql.c_str());
+}
+
+CdDBResultHandle CdDBConnection_PG::resultHandle(PGresult* result, const char* sqlText)
+{
     if (result == nullptr) {
         reportError();
         return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_DB));
@@ -248,7 +253,7 @@ CdDBResultHandle CdDBConnection_PG::takeAhead()
         return CdDBResultHandle(ok);
     }
     reportError();
-    log("DB access:sql[%s]sts[%d]err[%s]", aheadSql.c_str(), code, errorMessage);
+    log("DB access:sql[%s]sts[%d]err[%s]", sqlText, code, errorMessage);
     PQclear(result);
     return CdDBResultHandle(new CdDBResult_PG(code));
 }
@@ -390,20 +395,7 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
     }
     PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
                                     count > 0 ? values : nullptr, nullptr, nullptr, 0);
-    if (result == nullptr) {
-        reportError();
-        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_DB));
-    }
-    int code = mapStatus(result);
-    if (code == 0) {
-        CdDBResult_PG* ok = new CdDBResult_PG(0);
-        ok->attach(handle, result);
-        return CdDBResultHandle(ok);
-    }
-    reportError();
-    log("DB access:sql[%s]sts[%d]err[%s]", sql.c_str(), code, errorMessage);
-    PQclear(result);
-    return CdDBResultHandle(new CdDBResult_PG(code));
+    return resultHandle(result, sql.c_str());
 }
 
 int CdDBConnection_PG::mapSqlState(const char* state)

@@ -69,6 +69,9 @@ protected:
 private:
     int execPlain(const char* sql);
     void reportError();
+    // Wraps a statement's result (null: the call failed); a failed status
+    // is logged with sqlText and the result freed.
+    CdDBResultHandle resultHandle(PGresult* result, const char* sqlText);
     void closeConnection();
     int setUpSession();
     // Reads the result of the statement sent ahead, if one is in flight.

@@ -207,15 +207,23 @@ std::vector<std::string> selectionValues(const char* text)
     return values;
 }
 
+// The "is empty" and "is not empty" conditions: true when type is one of
+// them and out holds its predicate.
+bool emptyTest(int type, const char* col, NString& out)
+{
+    if (type != RVDB_COND_EMPTY && type != RVDB_COND_NOT_EMPTY)
+        return false;
+    out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    return true;
+}
+
 // ---- text (2) and attachment file name (7)
 
 RvResult textPredicate(int type, Method m, const char* method, const char* col,
                        const NString& value, const CdDBSqlEncoder* enc, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     bool empty = value.isNullOrEmpty();
     NString text;
     RvResult ret;
@@ -275,10 +283,8 @@ RvResult numberPredicate(int type, Method m, const char* method, const char* col
                          const NString& value, const RvdbColumnSet& set,
                          const CdDBSqlEncoder* enc, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     bool empty = value.isNullOrEmpty();
     if (!empty) {
         RvCheckResult check = rvValidatorCheckDecimal(value.c_str(), 15, 5,
@@ -426,10 +432,8 @@ RvResult datePredicate(int type, Method m, const char* method, const char* col,
                        const NString& value, const RvdbColumnSet& set,
                        const CdDBSqlEncoder* enc, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     if (m == M_OTHER || m >= M_LIKE)
         return methodError("method[%s]", method);
 
@@ -542,10 +546,8 @@ bool readTimeSpan(const char* text, TimeSpanParts& span)
 RvResult timeSpanPredicate(int type, Method m, const char* method, const char* col,
                            const NString& value, const RvdbColumnSet& set, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     if (m == M_OTHER || m >= M_LIKE)
         return methodError("method[%s]", method);
     if (value.isNullOrEmpty()) {
@@ -577,10 +579,8 @@ RvResult timeSpanPredicate(int type, Method m, const char* method, const char* c
 RvResult selectPredicate(int type, Method m, const char* method, const char* col,
                          const NString& value, const CdDBSqlEncoder* enc, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     bool positive = m == M_EQ || m == M_LIKE;
     if (!positive && m != M_NE && comStrCaseCmp(method, "!LIke") != 0)
         return methodError("method=[%s]", method);
@@ -672,10 +672,8 @@ RvResult selectsSubset(const std::vector<std::string>& values, const char* col,
 RvResult selectsPredicate(int type, Method m, const char* method, const char* col,
                           const NString& value, const CdDBSqlEncoder* enc, NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     if (m != M_EQ && m != M_NE && m != M_LIKE && m != M_NOT_LIKE && m != M_LE)
         return methodError("method[%s]", method);
     std::vector<std::string> values = selectionValues(value.c_str());
@@ -744,10 +742,8 @@ RvResult filePredicate(int type, Method m, const char* method, const char* col,
                        const RvdbColumnSetList& columnSets, const CdDBSqlEncoder* enc,
                        NString& out)
 {
-    if (type == RVDB_COND_EMPTY || type == RVDB_COND_NOT_EMPTY) {
-        out.format(type == RVDB_COND_EMPTY ? "%s IS NULL" : "%s IS NOT NULL", col);
+    if (emptyTest(type, col, out))
         return RvResult();
-    }
     if (type != RVDB_COND_VALUE)
         return typeError(type);
     if (value.isNullOrEmpty()) {

@@ -98,6 +98,21 @@ NString getTblOption(const char* tblOptions, const char* key)
     return NString();
 }
 
+// Runs sql into result: 0, or the failure's code (traced with the
+// database's state).
+int runSelect(CdDBConnection* connection, const NString& sql, CdDBResultHandle& result)
+{
+    connection->setSql(sql.c_str());
+    result = connection->execute();
+    if (!result || result->isError()) {
+        int ret = result ? result->getStatus() : CDDB_ERR_NO_RESULT;
+        TRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, connection->getSqlState(),
+              connection->getErrorMessage());
+        return ret;
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool RvdbTableSet::isSearchHitCountOn() const
@@ -284,12 +299,9 @@ int rvappGetTableSet(CdDBConnection* connection, const char* tblId, RvdbTableSet
                "from rv_tbl left outer join rvsys_user on rv_tbl.REGIST_UID=rvsys_user.id "
                "where tbl_id='%s'",
                registDate.c_str(), updateDate.c_str(), escId.c_str());
-    connection->setSql(sql.c_str());
-    CdDBResultHandle result = connection->execute();
-    if (!result || result->isError()) {
-        ret = result ? result->getStatus() : CDDB_ERR_NO_RESULT;
-        TRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, connection->getSqlState(),
-              connection->getErrorMessage());
+    CdDBResultHandle result;
+    ret = runSelect(connection, sql, result);
+    if (ret != 0) {
         return ret;
     }
     if (result->isEOF()) {
@@ -398,12 +410,9 @@ int rvappGetTableSetList(CdDBConnection* connection, std::vector<RvdbTableSetPtr
         TRACE("ret[%d]", ret);
         return ret;
     }
-    connection->setSql(sql.c_str());
-    CdDBResultHandle result = connection->execute();
-    if (!result || result->isError()) {
-        ret = result ? result->getStatus() : CDDB_ERR_NO_RESULT;
-        TRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, connection->getSqlState(),
-              connection->getErrorMessage());
+    CdDBResultHandle result;
+    ret = runSelect(connection, sql, result);
+    if (ret != 0) {
         return ret;
     }
     if (countOnly) {
