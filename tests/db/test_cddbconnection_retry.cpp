@@ -31,6 +31,7 @@ protected:
         ASSERT_NE(0, port);
         setenv("PGHOST", "127.0.0.1", 1);
         setenv("PGPORT", std::to_string(port).c_str(), 1);
+        ASSERT_TRUE(pgtestWaitForClients(0)) << "earlier clients did not leave the server";
     }
     void TearDown() override
     {
@@ -50,7 +51,7 @@ protected:
     {
         PQfinish(held.front());
         held.erase(held.begin());
-        usleep(500 * 1000);  // the server process needs a moment to leave
+        EXPECT_TRUE(pgtestWaitForClients(static_cast<int>(held.size())));
     }
 
     static std::string dir;

@@ -465,6 +465,7 @@ protected:
         const char* old = getenv("PGPORT");
         oldPort = old ? old : "";
         setenv("PGPORT", std::to_string(port).c_str(), 1);
+        ASSERT_TRUE(pgtestWaitForClients(0)) << "earlier clients did not leave the server";
     }
     void TearDown() override
     {
@@ -512,7 +513,7 @@ TEST_F(AppCtxFullServerTest, RetriesFiveTimesOneSecondApart)
 
     PQfinish(held.back());
     held.pop_back();
-    usleep(500 * 1000);  // the server process needs a moment to leave
+    EXPECT_TRUE(pgtestWaitForClients(1));
     EXPECT_EQ(0, ctx.connect());
     EXPECT_TRUE(ctx.getConnection(false)->inTransaction());
 }

@@ -106,6 +106,26 @@ std::string pgtestStopServer(const std::string& dir)
     return runScript("stop '" + dir + "'");
 }
 
+bool pgtestWaitForClients(int others)
+{
+    const std::string want = std::to_string(others + 1);
+    for (int i = 0; i < 100; i++) {
+        PGconn* c = PQconnectdb("host=127.0.0.1 user=postgres dbname=postgres");
+        bool reached = false;
+        if (PQstatus(c) == CONNECTION_OK) {
+            PGresult* r = PQexec(c, "select count(*) from pg_stat_activity where backend_type = 'client backend'");
+            reached = PQresultStatus(r) == PGRES_TUPLES_OK && want == PQgetvalue(r, 0, 0);
+            PQclear(r);
+        }
+        PQfinish(c);
+        if (reached) {
+            return true;
+        }
+        usleep(100 * 1000);
+    }
+    return false;
+}
+
 PgTestDatabase::PgTestDatabase(const std::string& base)
     : dbName(base + "_" + std::to_string(static_cast<long>(getpid())))
 {

@@ -29,6 +29,11 @@ std::string pgtestStartServer(const std::string& dir, int maxConnections = 100,
 std::string pgtestStopServer(const std::string& dir);
 // Port of a server started in dir (0 when unknown).
 int pgtestReadPort(const std::string& dir);
+// Waits (at most ten seconds) until the server on 127.0.0.1:PGPORT has exactly
+// `others` client backends besides the superuser connection that asks.
+// Backends of closed clients take a moment to leave; tests that count
+// slots wait for them. True when the count was reached.
+bool pgtestWaitForClients(int others);
 
 // A fresh database owned by the application role, named <base>_<pid>,
 // created on the fixture's server (PGHOST/PGPORT set), dropped at the end.
