@@ -535,9 +535,10 @@ int comCgiAttachmentHeader(const char* type, const char* fileName, const char* d
     const char* disp = dispFormat;
     if (t == "message/rfc822" || !disp)
         disp = "Content-Disposition: attachment; filename=\"%s\"\n";
+    // msie8 also covers agents that name only "Trident" or "Edge".
     if (msie && !msie8 && sjis == 1)
         comCgiFileNameSjis(disp, name.data());
-    else if (msie)
+    else if (msie || msie8)
         comCgiFileNamePercent(disp, name.data());
     else if (!comUaIsSafari() && !comUaIsOpera())
         comCgiFileNameMime(disp, name.data());

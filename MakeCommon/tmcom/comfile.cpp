@@ -407,8 +407,9 @@ int comDirCreateAll(const char* path, int winStyle)
     std::vector<char> dir(COM_PATH_SIZE);
     comPathDir(path, dir.data(), COM_PATH_SIZE, 0);
     if (dir[0] == '\0') {
-        if (std::strchr(path, '/') != nullptr) {
-            // the directory part is the root, which exists
+        if (path[0] != '\0') {
+            // the directory part is the root or the current directory,
+            // which exist
             errno = EEXIST;
             return -1;
         }

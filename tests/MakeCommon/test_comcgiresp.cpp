@@ -193,6 +193,8 @@ TEST_F(CgiResp, AttachmentNamesPerBrowser)
                   "Content-Disposition: attachment; filename=\"%E8%A1%A8 a.csv\"\n\n"},
         {kIe8, 1, "Content-Type: text/csv\n"
                   "Content-Disposition: attachment; filename=\"%E8%A1%A8 a.csv\"\n\n"},
+        {kIe11, 1, "Content-Type: text/csv\n"
+                   "Content-Disposition: attachment; filename=\"%E8%A1%A8 a.csv\"\n\n"},
         {kChrome, 1, "Content-Type: text/csv\n"
                      "Content-Disposition: attachment; filename=\"=?UTF-8?B?6KGoIGEuY3N2?=\"\n\n"},
         {kSafari, 1, "Content-Type: text/csv\n"

@@ -200,6 +200,20 @@ TEST_F(TraceTest, DirMake)
     EXPECT_EQ(0, comDirMakeForFile("plainname.txt")); // the current directory
 }
 
+TEST_F(TraceTest, DirMakeRelative)
+{
+    char old[4096];
+    ASSERT_NE(nullptr, getcwd(old, sizeof old));
+    ASSERT_EQ(0, chdir(dir.c_str()));
+    int single = comDirMake("logs");
+    int nested = comDirMake("x/y");
+    ASSERT_EQ(0, chdir(old));
+    EXPECT_EQ(0, single);
+    EXPECT_TRUE(exists(path("logs")));
+    EXPECT_EQ(0, nested);
+    EXPECT_TRUE(exists(path("x/y")));
+}
+
 TEST_F(TraceTest, PathExists)
 {
     EXPECT_EQ(1, comPathExists(dir.c_str()));

@@ -243,6 +243,12 @@ TEST_F(ComFileTest, DirCreateAll)
     errno = 0;
     EXPECT_EQ(comDirCreateAll("/toplevel", 0), -1);  // the root exists
     EXPECT_EQ(errno, EEXIST);
+    errno = 0;
+    EXPECT_EQ(comDirCreateAll("plainname", 0), -1);  // the current directory exists
+    EXPECT_EQ(errno, EEXIST);
+    errno = 0;
+    EXPECT_EQ(comDirCreateAll("", 0), -1);
+    EXPECT_EQ(errno, ENOENT);
     std::string tooLong = path(std::string(COM_PATH_SIZE, 'd'));
     EXPECT_EQ(comDirCreateAll(tooLong.c_str(), 0), -1);
     EXPECT_EQ(errno, ENAMETOOLONG);
