@@ -127,7 +127,7 @@ int RvMigrateExportBat::setupEnvironment(char** argv)
 {
     char real[RVCOM_PATH_BUF_SIZE] = "";
     if (argv && argv[0])
-        rvcomRealPath(argv[0], real);
+        rvcomProgramPath(argv[0], real);
     char dir[RVCOM_PATH_BUF_SIZE] = "";
     comPathDir(real, dir, sizeof dir, 0);
     size_t n = std::strlen(dir);

@@ -288,3 +288,10 @@ int rvcomRealPath(const char* path, char* resolved)
     std::strcpy(resolved, buf);
     return 0;
 }
+
+int rvcomProgramPath(const char* argv0, char* resolved)
+{
+    if (argv0 != nullptr && *argv0 != '\0' && std::strchr(argv0, '/') == nullptr)
+        return rvcomRealPath("/proc/self/exe", resolved);
+    return rvcomRealPath(argv0, resolved);
+}

@@ -62,4 +62,9 @@ int rvcomUtilStrReplace(const char* src, NString& out, const char* from, const c
 // resolved is "" when the path cannot be resolved (callers check the text).
 int rvcomRealPath(const char* path, char* resolved);
 
+// Real path of the running program from its argv[0]: rvcomRealPath of it
+// when it names a path; a bare name was found through PATH, so the
+// executable the process runs is taken instead. Same result rules.
+int rvcomProgramPath(const char* argv0, char* resolved);
+
 #endif

@@ -166,7 +166,7 @@ protected:
     RunResult runWith(const std::vector<std::string>& extra, bool standard = true,
                       const std::string& pgPort = "")
     {
-        std::vector<std::string> args = { prog };
+        std::vector<std::string> args = { argv0.empty() ? prog : argv0 };
         if (standard) {
             for (const char* a : { "-h", "", "-s", "", "-l", "", "-files", "" })
                 args.push_back(a);
@@ -213,6 +213,10 @@ protected:
         r.err = rvtest::readFile(errPath);
         return r;
     }
+
+    // What the program is told it was started as (a shell passes the bare
+    // name of a program found through PATH); empty: its path.
+    std::string argv0;
 
     std::string progress(int n)
     {
@@ -515,6 +519,17 @@ TEST_F(ExportBatTest, StartUpFailures)
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ("(code:-500003)Message file is not found.", r.err);
     EXPECT_FALSE(exists(files));
+}
+
+// A program found through PATH gets its bare name as argv[0]; its text
+// files and trace directory are still found beside it.
+TEST_F(ExportBatTest, StartedThroughPath)
+{
+    argv0 = "exportbat";
+    RunResult r = runWith({ "-range", "assign", "-dbname", "部署" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    expectTable(files, "tbl00004");
+    EXPECT_TRUE(exists(mod + "/syslog"));
 }
 
 // The length limits of attachment paths apply to the published table

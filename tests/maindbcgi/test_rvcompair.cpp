@@ -210,6 +210,39 @@ TEST(RvcomRealPath, ResolvesOrLeavesEmpty)
     EXPECT_EQ(0, rvcomRealPath("x", nullptr));
 }
 
+TEST(RvcomProgramPath, BareNameIsTheRunningProgram)
+{
+    char self[RVCOM_PATH_BUF_SIZE];
+    ASSERT_NE(nullptr, realpath("/proc/self/exe", self));
+    char buf[RVCOM_PATH_BUF_SIZE];
+
+    // Started through PATH: the name alone says nothing of the directory,
+    // even when the working directory holds a file of that name.
+    TempDir tmp;
+    std::string decoy = tmp.dir + "/exportbat";
+    FILE* f = fopen(decoy.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    fclose(f);
+    char cwd[RVCOM_PATH_BUF_SIZE];
+    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(0, chdir(tmp.dir.c_str()));
+    EXPECT_EQ(0, rvcomProgramPath("exportbat", buf));
+    EXPECT_STREQ(self, buf);
+    // A name with a directory is resolved as given.
+    EXPECT_EQ(0, rvcomProgramPath("./exportbat", buf));
+    char expected[RVCOM_PATH_BUF_SIZE];
+    ASSERT_NE(nullptr, realpath(decoy.c_str(), expected));
+    EXPECT_STREQ(expected, buf);
+    ASSERT_EQ(0, chdir(cwd));
+
+    std::strcpy(buf, "stale");
+    EXPECT_EQ(0, rvcomProgramPath("", buf));
+    EXPECT_STREQ("", buf);
+    std::strcpy(buf, "stale");
+    EXPECT_EQ(0, rvcomProgramPath(nullptr, buf));
+    EXPECT_STREQ("", buf);
+}
+
 TEST(ComMigrate, FindArgValue)
 {
     const char* args[] = { "prog", "-l", "-x", "-s", "st", "-l", "/logs", "-s", "second", "-e" };
