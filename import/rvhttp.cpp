@@ -172,10 +172,13 @@ int RvHttp::accs(const std::string& url, const std::string& body)
     m_response_body = nullptr;
     m_response_len = 0;
     const char* proxyHost = app->m_proxy_host.isNullOrEmpty() ? nullptr : app->m_proxy_host.c_str();
+    // A basic-auth user without a configured password is refused below us.
+    const char* basicPassword =
+        app->m_basic_auth_password.isNull() ? nullptr : app->m_basic_auth_password.c_str();
     int r = m_http.Request(url.c_str(), body.c_str(), m_timeout_seconds, &m_response_body,
                            &m_response_len, nullptr, nullptr, nullptr, proxyHost,
-                           app->m_proxy_port, app->m_basic_auth_userid.c_str(),
-                           app->m_basic_auth_password.c_str(), app->m_proxy_auth_userid.c_str(),
+                           app->m_proxy_port, app->m_basic_auth_userid.c_str(), basicPassword,
+                           app->m_proxy_auth_userid.c_str(),
                            app->m_proxy_auth_password.c_str(), count, names, values, nullptr, 1);
     if (r == 0)
         return 0;

@@ -64,10 +64,10 @@ void rvimportPrintProgress(const std::string& text)
     comMigratePrintProgress(NString(text.c_str()));
 }
 
-bool rvimportRealPath(const char* path, std::string& out)
+bool rvimportProgramPath(const char* path, std::string& out)
 {
     char buf[RVCOM_PATH_BUF_SIZE] = "";
-    rvcomRealPath(path, buf);
+    rvcomProgramPath(path, buf);
     out = buf;
     return !out.empty();
 }

@@ -43,8 +43,9 @@ int rvimportLoadLocalStringFile(const char* path);
 void rvimportPrintLine(const std::string& text);
 void rvimportPrintProgress(const std::string& text);
 
-// Real path of path; false when it cannot be resolved.
-bool rvimportRealPath(const char* path, std::string& out);
+// Real path of the running program from its argv[0]; false when it cannot
+// be resolved.
+bool rvimportProgramPath(const char* path, std::string& out);
 // Value of a command-line option ("" when it has none).
 std::string rvimportArgValue(int argc, char** argv, const char* name);
 

@@ -136,7 +136,7 @@ int RvMigrateImportBat::finish(int code)
 int RvMigrateImportBat::setModuleDirs(char** argv)
 {
     std::string real;
-    if (!argv || !argv[0] || !rvimportRealPath(argv[0], real)) {
+    if (!argv || !argv[0] || !rvimportProgramPath(argv[0], real)) {
         m_error_detail = "Module is moved default directory.";
         return RVIMP_ERR_MODULE_DIR;
     }
@@ -339,7 +339,7 @@ int RvMigrateImportBat::readConfigFile()
     if (conf.getValue("basic_auth_userid", &v) == 0)
         m_basic_auth_userid = v;
     if (!m_basic_auth_userid.isNullOrEmpty() && conf.getValue("basic_auth_password", &v) == 0)
-        m_basic_auth_password = v;
+        m_basic_auth_password = v ? v : "";
     if (conf.getValue("proxy_host", &v) == 0)
         m_proxy_host = v;
     if (!m_proxy_host.isNullOrEmpty()) {

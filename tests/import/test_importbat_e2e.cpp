@@ -458,6 +458,19 @@ TEST_F(ImportBatTest, RunFailuresEndWithExitOne)
     EXPECT_NE(std::string::npos, status().find("\nstatus=0\n"));
 }
 
+// A program found through PATH gets its bare name as argv[0]; its text
+// files are still found beside it.
+TEST_F(ImportBatTest, StartedThroughPath)
+{
+    auto args = defaultArgs();
+    args[0] = "importbat";
+    args[8] = tmp.file("nothing");
+    writeConf("url=http://127.0.0.1:9/a/tovrapinex.cgi\n");
+    RunResult r = run(args);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, status().find("\nstatus=0\n"));
+}
+
 TEST_F(ImportBatTest, LoginLogoutAndConnectionFailures)
 {
     addTable("tbl00001", "App");

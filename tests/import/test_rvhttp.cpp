@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "fakeserver.h"
 #include "rvcomcode.h"
@@ -153,6 +154,27 @@ TEST_F(RvHttpTest, LoginThenPollCarryCookieAndToken)
               "Content-Type: application/x-www-form-urlencoded\r\n"
               "Host: " + host + "\r\n\r\n" + pollBody,
               reqs[1]);
+}
+
+TEST_F(RvHttpTest, BasicUserWithoutPasswordIsRefusedBeforeSending)
+{
+    rvtest::FakeServer srv(R"({"replies": {"logout": {"json": {"status": "ok"}}}})");
+    ASSERT_TRUE(srv.ok());
+    pointAt(srv);
+    app.m_basic_auth_userid = "bu";
+    RvHttpLogout unset(&app);
+    EXPECT_EQ(-600018, unset.Accs());
+
+    app.m_basic_auth_password = "";  // present but empty
+    RvHttpLogout empty(&app);
+    ASSERT_EQ(0, empty.Accs()) << empty.getMessage();
+    // The refused request left at most an empty connection behind.
+    std::vector<std::string> posts;
+    for (const auto& r : srv.requests())
+        if (r.compare(0, 5, "POST ") == 0)
+            posts.push_back(r);
+    ASSERT_EQ(1u, posts.size());
+    EXPECT_NE(std::string::npos, posts[0].find("\r\nAuthorization: Basic YnU6\r\n"));
 }
 
 TEST_F(RvHttpTest, RepliesMapToCodesAndMessages)
