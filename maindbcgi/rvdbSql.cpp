@@ -123,6 +123,13 @@ RvResult rvdbGetQualifiedColumnName(const RvdbColumnSet& /*columnSet*/,
                                 : innerColumn.relations.back().valueColumn;
     NString text;
     text.format("%s.%s", alias.c_str(), column.c_str());
+    // The name is also the result column's name, which the server cuts to
+    // its identifier length: a longer one would read back as no column and
+    // its values as empty.
+    if (text.length() > RVDB_SQL_MAX_NAME_LENGTH) {
+        RVDBSQL_TRACE("ret[%d] name[%s]", RVDB_SQL_ERR_ARG, text.c_str());
+        return RvResult(RVDB_SQL_ERR_ARG);
+    }
     out = text;
     return RvResult();
 }

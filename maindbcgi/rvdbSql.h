@@ -25,10 +25,13 @@ class CdDBSqlEncoder;
 
 // Result codes used here (besides the value checks' codes).
 enum {
-    RVDB_SQL_ERR_ARG = -100001,      // missing encoder
+    RVDB_SQL_ERR_ARG = -100001,      // missing encoder, name too long
     RVDB_SQL_ERR_COLUMN = -100010,   // condition on a column id no set has
     RVDB_SQL_ERR_METHOD = -100208    // method, value type or family not taken
 };
+
+// Longest qualified column name: the server keeps 63 bytes of a name.
+enum { RVDB_SQL_MAX_NAME_LENGTH = 63 };
 
 // Search value types (RvDbSearchCondition::comp_val_type).
 enum {
@@ -46,7 +49,9 @@ RvResult rvdbGetColumnAlias(const RvdbInnerColumn& innerColumn, NString& alias);
 
 // out = "<alias>.<column>": the valueColumn of the last relation entry, or
 // the column's own name without relation entries (a.col00007,
-// rtblcol00012.file_name). The encoder may be null.
+// rtblcol00012.file_name). The encoder may be null. -100001 when the name
+// is longer than RVDB_SQL_MAX_NAME_LENGTH (a relation chain too deep to be
+// named in SQL); out is then unchanged.
 RvResult rvdbGetQualifiedColumnName(const RvdbColumnSet& columnSet,
                                     const RvdbInnerColumn& innerColumn,
                                     const CdDBSqlEncoder* encoder, NString& out);

@@ -115,6 +115,32 @@ TEST_F(SqlComposition, AliasQualifiedNameAndSelectExpression)
     EXPECT_EQ("keep", str(out));
 }
 
+// A reference chain whose name the server would cut (63 bytes) is refused
+// instead of reading back as an empty column.
+TEST_F(SqlComposition, ChainsTooDeepToNameAreRefused)
+{
+    struct {
+        int steps;
+        int code;
+    } cases[] = { { 6, 0 }, { 7, RVDB_SQL_ERR_ARG } };
+    for (const auto& c : cases) {
+        RvdbColumnSetPtr set = makeSet("10", "1", "text");
+        for (int i = 0; i < c.steps; i++)
+            set = makeRelRef(std::to_string(11 + i).c_str(), "1", std::to_string(10 + i).c_str(), "5", set);
+        build(set);
+        const RvdbInnerColumn& col = inner(set, 0);
+        NString name("keep"), select("keep");
+        EXPECT_EQ(c.code, rvdbGetQualifiedColumnName(*set, col, &conn.encoder, name).getCode()) << c.steps;
+        EXPECT_EQ(c.code, rvdbGetSelectExpression(*set, col, &conn.encoder, select).getCode()) << c.steps;
+        if (c.code == 0) {
+            EXPECT_EQ(61u, str(name).size());
+        } else {
+            EXPECT_EQ("keep", str(name));
+            EXPECT_EQ("keep", str(select));
+        }
+    }
+}
+
 TEST_F(SqlComposition, FromClause)
 {
     const std::string imageJoin =
