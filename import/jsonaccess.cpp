@@ -10,12 +10,19 @@
 
 namespace {
 
-// Parses text; a duplicate key within one object fails the parse.
+// Deepest nesting accepted: serialising the tree recurses once per level.
+const int kMaxDepth = 512;
+
+// Parses text; a duplicate key within one object, or nesting deeper than
+// kMaxDepth, fails the parse.
 JsonValue* parseText(const char* text)
 {
     std::vector<std::set<std::string>> keys;
-    bool duplicate = false;
-    auto check = [&keys, &duplicate](int, JsonValue::parse_event_t event, JsonValue& parsed) {
+    bool refused = false;
+    auto check = [&keys, &refused](int depth, JsonValue::parse_event_t event,
+                                     JsonValue& parsed) {
+        if (depth > kMaxDepth)
+            refused = true;
         switch (event) {
         case JsonValue::parse_event_t::object_start:
             keys.emplace_back();
@@ -27,7 +34,7 @@ JsonValue* parseText(const char* text)
         case JsonValue::parse_event_t::key:
             if (!keys.empty() && parsed.is_string()
                 && !keys.back().insert(parsed.get_ref<const std::string&>()).second)
-                duplicate = true;
+                refused = true;
             break;
         default:
             break;
@@ -36,7 +43,7 @@ JsonValue* parseText(const char* text)
     };
     try {
         JsonValue value = JsonValue::parse(text, text + std::strlen(text), check, false);
-        if (duplicate || value.is_discarded())
+        if (refused || value.is_discarded())
             return nullptr;
         return new JsonValue(std::move(value));
     } catch (const std::exception&) {

@@ -24,7 +24,8 @@ enum {
 };
 
 // Frees *root, then parses text into it. Returns the root object (or array),
-// null when the text is null, not JSON (a duplicate key counts as not JSON),
+// null when the text is null, not JSON (a duplicate key, or nesting deeper
+// than 512 levels, counts as not JSON),
 // or its root is of another type; a parsed root of another type stays in
 // *root for the caller to free.
 JsonObject* jsonParseObject(const char* text, JsonValue** root);
