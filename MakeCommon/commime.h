@@ -30,7 +30,8 @@ int comQpDecode(const char* src, char* dst, int header);
 // Quoted-printable encoding into dst. maxLine 0: no soft line breaks; else
 // lines are kept within maxLine characters where they can be. dst must hold
 // 3 * strlen(src) + 1 bytes, plus 3 per soft line break when maxLine > 0
-// (2 * strlen(src) covers every maxLine >= 4). Returns 0.
+// (at most one per source byte: 6 * strlen(src) + 1 covers every maxLine).
+// Returns 0.
 int comQpEncode(const char* src, char* dst, int maxLine, int header);
 // 0 for a blank, a control character (of the low seven bits) and each of
 // ()<>@,;:"/[]?.= ; 1 for every other character.

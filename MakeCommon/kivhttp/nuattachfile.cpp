@@ -18,7 +18,10 @@ NUAttachFileList::~NUAttachFileList()
 int NUAttachFileList::addFile(const char* partName, const char* filePath, const char* fileName,
                               const char* mimeType)
 {
-    if (!partName || !*partName || !filePath || !*filePath || comFileReadable(filePath) != 1)
+    // A directory passes access() but cannot be read: its part would break
+    // off the request after the headers went out.
+    if (!partName || !*partName || !filePath || !*filePath || comFileReadable(filePath) != 1 ||
+        comIsDir(filePath) == 1)
         return -1;
     NUAttachFileRecord* rec = new (std::nothrow) NUAttachFileRecord;
     if (!rec)

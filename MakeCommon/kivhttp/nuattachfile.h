@@ -20,8 +20,8 @@ public:
     ~NUAttachFileList() override;
 
     // Part name and path must not be empty and the file must be readable
-    // (else -1); the file name defaults to the path's last component, the
-    // type to "application/unknown". The list's add result otherwise.
+    // and not a directory (else -1); the file name defaults to the path's
+    // last component, the type to "application/unknown". The list's add result otherwise.
     int addFile(const char* partName, const char* filePath, const char* fileName,
                 const char* mimeType);
     // The record of entry index, or null.

@@ -160,6 +160,8 @@ TEST(NuHttpPlain, MultipartUploadAndFileParts)
     NuHttp h;
     EXPECT_EQ(h.AddFile("", file.c_str(), nullptr, nullptr), NUHTTP_ERR_ARG);
     EXPECT_EQ(h.AddFile("attach", d.file("missing").c_str(), nullptr, nullptr), NUHTTP_ERR_ADDFILE);
+    // A directory cannot be sent as a part.
+    EXPECT_EQ(h.AddFile("attach", d.path().c_str(), nullptr, nullptr), NUHTTP_ERR_ADDFILE);
     EXPECT_EQ(h.AddFile("attach", file.c_str(), nullptr, nullptr), 0);
     EXPECT_EQ(h.AddFile("other", file.c_str(), nullptr, nullptr), 0);
     EXPECT_EQ(h.AddFile("other", nullptr, nullptr, nullptr), 0);
