@@ -47,6 +47,7 @@ protected:
         ASSERT_EQ(CONNECTION_OK, PQstatus(c)) << PQerrorMessage(c);
         held.push_back(c);
     }
+    void settle() { EXPECT_TRUE(pgtestWaitForClients(static_cast<int>(held.size()))); }
     void releaseOne()
     {
         PQfinish(held.front());
@@ -61,11 +62,15 @@ protected:
 std::string FullServerTest::dir;
 std::string FullServerTest::startError;
 
-// Releases a slot on the given pause.
+// Releases a slot on the given pause. The pauses do not sleep; each waits
+// instead until the backend of the refused attempt has left, so that the
+// next attempt meets the same slots.
 class ReleasingConnection : public CdDBConnection_PG {
 public:
-    ReleasingConnection(int retries, int releaseOnPause, std::function<void()> rel)
-        : CdDBConnection_PG(retries, 1), releaseAt(releaseOnPause), release(std::move(rel))
+    ReleasingConnection(int retries, int releaseOnPause, std::function<void()> rel,
+                        std::function<void()> settleFn)
+        : CdDBConnection_PG(retries, 1), releaseAt(releaseOnPause), release(std::move(rel)),
+          settle(std::move(settleFn))
     {
     }
     int pauses = 0;
@@ -76,6 +81,7 @@ protected:
     {
         EXPECT_EQ(1, seconds);
         pauses++;
+        settle();
         if (pauses == 1) {
             messageAtPause = getErrorMessage();
         }
@@ -87,6 +93,7 @@ protected:
 private:
     int releaseAt;
     std::function<void()> release;
+    std::function<void()> settle;
 };
 
 TEST_F(FullServerTest, TooManyClientsRetriesUntilASlotIsFree)
@@ -98,7 +105,7 @@ TEST_F(FullServerTest, TooManyClientsRetriesUntilASlotIsFree)
     ReleasingConnection conn(5, 2, [this] {
         releaseOne();
         releaseOne();
-    });
+    }, [] {});  // every slot is taken: there is no room to look
     EXPECT_EQ(0, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", PGTEST_DB, 10))
         << conn.getErrorMessage();
     EXPECT_EQ(2, conn.pauses);
@@ -110,13 +117,13 @@ TEST_F(FullServerTest, ReservedSlotsCountAsAFullServer)
 {
     hold(PGTEST_USER, PGTEST_PASSWORD);
     hold(PGTEST_USER, PGTEST_PASSWORD);
-    ReleasingConnection conn(5, 0, [this] { releaseOne(); });
+    ReleasingConnection conn(5, 0, [this] { releaseOne(); }, [this] { settle(); });
     EXPECT_EQ(-1002, conn.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", PGTEST_DB, 10));
     EXPECT_EQ(4, conn.pauses);  // none after the last attempt
     EXPECT_THAT(conn.getErrorMessage(), ::testing::HasSubstr("remaining connection slots are reserved"));
     EXPECT_FALSE(conn.isConnected());
 
-    ReleasingConnection again(3, 1, [this] { releaseOne(); });
+    ReleasingConnection again(3, 1, [this] { releaseOne(); }, [this] { settle(); });
     EXPECT_EQ(0, again.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", PGTEST_DB, 10));
     EXPECT_EQ(1, again.pauses);
 }
