@@ -1,6 +1,7 @@
 // Multipart and form request bodies from damaged input: results within the
 // documented set, no temporary file left behind on failure, nothing leaked.
 #include "comcgireq.h"
+#include "rvmutate.h"
 
 #include "comcgi.h"
 
@@ -37,33 +38,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
         "\0", "\r", "\n", "\r\n", "--", "--Bnd7", "\r\n--Bnd7\r\n", "\r\n--Bnd7--\r\n", "\"",
         "%", "\\", "\xff", "Content-Disposition: form-data; name=\"",
         "Content-Disposition: form-data; name=\"f\"; filename=\"", "Content-Type: ", ";"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = rng() % (s.size() + 1);
-        switch (rng() % 5) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 10);
-            break;
-        case 3:
-            s.insert(pos, static_cast<size_t>(1 + rng() % 3000), "a\r\n-"[rng() % 4]);
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 4, 10,
+                                               "a\r\n-", 3000};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 class UploadRobust : public ::testing::Test {

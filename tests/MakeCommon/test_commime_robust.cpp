@@ -1,6 +1,7 @@
 // MIME decoders and the quoted-printable encoder over damaged input, with
 // output buffers of exactly the documented sizes (so an overrun is caught).
 #include "commime.h"
+#include "rvmutate.h"
 
 #include <gtest/gtest.h>
 
@@ -17,33 +18,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
     static const char* const kPieces[] = {"\0", "=", "==", "===", "\r", "\n", "\r\n", "=\r\n",
                                           "=\n", "=4", "=G1", "_", " ", "\t", "\xff", "`", "M",
                                           "begin", "\"", "'", "%"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = s.empty() ? 0 : rng() % (s.size() + 1);
-        switch (rng() % 5) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 6);
-            break;
-        case 3:
-            s.insert(pos, std::string(1 + rng() % 300, "=A\n_ "[rng() % 5]));
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 4, 6,
+                                               "=A\n_ ", 300};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 // Decodes text as a stream cut into random pieces; each piece's buffer has

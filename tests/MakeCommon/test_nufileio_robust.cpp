@@ -1,6 +1,7 @@
 // Name/value files read through NUFileIO into a list: damaged lines, NUL
 // bytes, CR-only line ends, continuation lines at either end, huge lines.
 #include "nufileio.h"
+#include "rvmutate.h"
 #include "nuioobj.h"
 
 #include <gtest/gtest.h>
@@ -18,33 +19,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
 {
     static const char* const kPieces[] = {"\0", "\r", "\n", "\t", "\n\t", "=", "#", " #", "\t#",
                                           "[", "]", "[s]\n", "\xff", "\r\n", "%s%n", "\\"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 5);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = s.empty() ? 0 : rng() % (s.size() + 1);
-        switch (rng() % 5) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 6);
-            break;
-        case 3:
-            s.insert(pos, std::string(1 + rng() % 5000, "=\t\n\r#"[rng() % 5]));
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 5, 6,
+                                               "=\t\n\r#", 5000};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 // Reads the file; every entry has a name without separator or line end and

@@ -1,5 +1,6 @@
 // JSON access over damaged server replies and setting files.
 #include "jsonaccess.h"
+#include "rvmutate.h"
 
 #include <gtest/gtest.h>
 
@@ -29,30 +30,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
         "\0", "\"", "\\", "\\u", "\\ud800", "\\udc00\\ud800", "{", "}", "[", "]", ":", ",",
         "\xff", "\xc0\x80", "\xed\xa0\x80", "1e999", "-1e308", "123456789012345678901234567890",
         "1e15", "-0", "NaN", "null", "true", "\"fields\":", "\"Name\":", "\r\n", "/"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = s.empty() ? 0 : rng() % (s.size() + 1);
-        switch (rng() % 4) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 6);
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 4, 6,
+                                               nullptr, 0};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 // Every accessor over a parsed object: results within the documented set,

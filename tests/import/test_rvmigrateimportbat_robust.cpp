@@ -1,6 +1,7 @@
 // The import batch's readers over damaged inputs: the configuration file,
 // setting.json of a table directory and the walk of the export directory.
 #include "rvmigrateimportbat.h"
+#include "rvmutate.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -26,33 +27,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
         "\0", "\r", "\n", "\t", "\n\t", "=", "#", " #", "\t#", "%s%n", "\"", "\\", "\xff",
         "\r\n", "{", "}", "[", "]", ":", ",", "url=", "proxy_port=", "99999999999999999999",
         "-1", "\"fields\":", "\"Name\":", "\\u0000", "\xc3"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = s.empty() ? 0 : rng() % (s.size() + 1);
-        switch (rng() % 5) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 6);
-            break;
-        case 3:
-            s.insert(pos, std::string(1 + rng() % 3000, "a=\t\n%"[rng() % 5]));
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 4, 6,
+                                               "a=\t\n%", 3000};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 bool hasControl(const char* s)

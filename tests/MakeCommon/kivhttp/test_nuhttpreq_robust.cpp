@@ -1,6 +1,7 @@
 // Reply reader against damaged server replies: status line, head lines,
 // Content-Length and body, from memory and through a socket.
 #include "nuhttpreq.h"
+#include "rvmutate.h"
 
 #include "comcgi.h"
 #include "nusock.h"
@@ -78,33 +79,9 @@ std::string mutate(std::mt19937& rng, const std::string& base)
         "Content-Length: -5\r\n", "Content-Length: 0\r\n", "content-length:7 \r\n",
         "Content-Length: 1x\r\n", "HTTP/1.0 99999999999 X\r\n", "HTTP/1.0 -1\r\n",
         "HTTP/2147483647.2147483647 200\r\n"};
-    std::string s = base;
-    int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        size_t pos = s.empty() ? 0 : rng() % (s.size() + 1);
-        switch (rng() % 5) {
-        case 0:
-            if (pos < s.size())
-                s[pos] = static_cast<char>(rng() & 0xFF);
-            break;
-        case 1: {
-            size_t k = rng() % (sizeof kPieces / sizeof kPieces[0]);
-            s.insert(pos, k == 0 ? std::string(1, '\0') : std::string(kPieces[k]));
-            break;
-        }
-        case 2:
-            if (pos < s.size())
-                s.erase(pos, 1 + rng() % 8);
-            break;
-        case 3:
-            s.insert(pos, static_cast<size_t>(rng() % 9000), "a:\r\n"[rng() % 4]);
-            break;
-        default:
-            s.resize(pos);
-            break;
-        }
-    }
-    return s;
+    static const rvtest::Mutation kMutation = {kPieces, sizeof kPieces / sizeof kPieces[0], 4, 8,
+                                               "a:\r\n", 9000};
+    return rvtest::mutate(rng, base, kMutation);
 }
 
 // Runs the reader over one reply with every output asked for and checks the
