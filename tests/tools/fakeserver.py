@@ -58,12 +58,14 @@ class State:
         self.quit = False
 
     def save(self, data):
+        # Numbered and written under the lock: a reader that finds NNN.req
+        # finds every lower number too.
         with self.lock:
             self.seq += 1
             path = os.path.join(self.record, "%03d.req" % self.seq)
-        with open(path + ".tmp", "wb") as f:
-            f.write(data)
-        os.rename(path + ".tmp", path)
+            with open(path + ".tmp", "wb") as f:
+                f.write(data)
+            os.rename(path + ".tmp", path)
 
     def reply_for(self, cmd):
         with self.lock:
