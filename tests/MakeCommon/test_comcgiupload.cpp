@@ -2,6 +2,7 @@
 #include "comcgireq.h"
 
 #include "comcgi.h"
+#include "rvcgistdin.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <stdio_ext.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-const char* const kEnv[] = {"REQUEST_METHOD", "CONTENT_LENGTH", "CONTENT_TYPE",
-                            "HTTP_USER_AGENT"};
 const char* const kB = "--XyZ";
 
 std::string part(const char* name, const std::string& value)
@@ -49,28 +47,8 @@ unsigned char stopNow()
     return 1;
 }
 
-class Upload : public ::testing::Test {
+class Upload : public rvtest::CgiStdinTest {
 protected:
-    void SetUp() override
-    {
-        for (const char* v : kEnv)
-            unsetenv(v);
-        char tmpl[] = "/tmp/cgiupXXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        dir = tmpl;
-        upDir = dir + "/up/";
-        savedIn = dup(0);
-    }
-    void TearDown() override
-    {
-        dup2(savedIn, 0);
-        close(savedIn);
-        __fpurge(stdin);
-        for (const char* v : kEnv)
-            unsetenv(v);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(0, system(cmd.c_str()));
-    }
     void body(const std::string& text, const char* length = nullptr)
     {
         std::string p = dir + "/stdin";
@@ -146,8 +124,6 @@ protected:
         char** f;
         char** t;
     } req = {};
-    std::string dir, upDir;
-    int savedIn = -1;
     std::vector<std::string> names, values, files, types, contents;
 };
 

@@ -4,6 +4,7 @@
 #include "rvmutate.h"
 
 #include "comcgi.h"
+#include "rvcgistdin.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
-#include <stdio_ext.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-const char* const kEnv[] = {"REQUEST_METHOD", "CONTENT_LENGTH", "CONTENT_TYPE",
-                            "HTTP_USER_AGENT", "QUERY_STRING"};
 
 std::string sample()
 {
@@ -43,28 +41,8 @@ std::string mutate(std::mt19937& rng, const std::string& base)
     return rvtest::mutate(rng, base, kMutation);
 }
 
-class UploadRobust : public ::testing::Test {
+class UploadRobust : public rvtest::CgiStdinTest {
 protected:
-    void SetUp() override
-    {
-        for (const char* v : kEnv)
-            unsetenv(v);
-        char tmpl[] = "/tmp/cgiurXXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        dir = tmpl;
-        upDir = dir + "/up/";
-        savedIn = dup(0);
-    }
-    void TearDown() override
-    {
-        dup2(savedIn, 0);
-        close(savedIn);
-        __fpurge(stdin);
-        for (const char* v : kEnv)
-            unsetenv(v);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(0, system(cmd.c_str()));
-    }
     // Standard input holds text; CONTENT_LENGTH says length.
     void body(const std::string& text, const std::string& length)
     {
@@ -93,8 +71,6 @@ protected:
         closedir(d);
         return n;
     }
-    std::string dir, upDir;
-    int savedIn = -1;
 };
 
 }  // namespace

@@ -1,19 +1,16 @@
 // Runs the built importbat from a module tree of its own against the fake
 // server (and proxy), on export directories written by the test.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakeserver.h"
+#include "rvrun.h"
 
 namespace {
 
@@ -52,12 +49,7 @@ const char kStrings[] =
     "import_logfile_result=LOGRESULT %s %s %d %d %d\n"
     "import_logfile_end=LOGEND\n";
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    double seconds = 0;
-};
+using rvtest::RunResult;
 
 size_t countOf(const std::string& text, const std::string& what)
 {
@@ -152,38 +144,8 @@ protected:
     RunResult run(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& env = {}, int limitSeconds = 90)
     {
-        RunResult res;
-        std::string outFile = tmp.file("stdout"), errFile = tmp.file("stderr");
-        auto t0 = std::chrono::steady_clock::now();
-        pid_t pid = fork();
-        if (pid == 0) {
-            freopen(outFile.c_str(), "wb", stdout);
-            freopen(errFile.c_str(), "wb", stderr);
-            for (const auto& e : env)
-                setenv(e.first.c_str(), e.second.c_str(), 1);
-            std::vector<char*> argv;
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(prog.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        for (int i = 0; i < limitSeconds * 10; ++i) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                res.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (res.exitCode == -1) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-        res.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        res.out = rvtest::readFile(outFile);
-        res.err = rvtest::readFile(errFile);
-        return res;
+        return rvtest::runProgram(prog, args, env, tmp.file("stdout"), tmp.file("stderr"),
+                                  limitSeconds);
     }
 
     std::string status() { return rvtest::readFile(statusDir + "/import.status"); }

@@ -4,20 +4,17 @@
 #include "rvmutate.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakeserver.h"
+#include "rvrun.h"
 
 namespace {
 
@@ -264,10 +261,7 @@ TEST(ImportBatRobust, TableDirName)
 
 // ---- the program over damaged export directories ----------------------------------------------
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out, err;
-};
+using rvtest::RunResult;
 
 // Runs the built program from a module tree of its own, at most 60 s.
 RunResult runImportBat(const rvtest::ScratchDir& tmp, const std::string& files)
@@ -288,34 +282,7 @@ RunResult runImportBat(const rvtest::ScratchDir& tmp, const std::string& files)
     std::vector<std::string> args = {prog, "-conf", tmp.file("import.conf"), "-s",
                                      tmp.file("status"), "-l", tmp.file("logs"), "-files", files,
                                      "-access_key", "AK"};
-    RunResult res;
-    const std::string outFile = tmp.file("stdout"), errFile = tmp.file("stderr");
-    pid_t pid = fork();
-    if (pid == 0) {
-        freopen(outFile.c_str(), "wb", stdout);
-        freopen(errFile.c_str(), "wb", stderr);
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(prog.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    for (int i = 0; i < 600; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            res.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (res.exitCode == -1) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    res.out = rvtest::readFile(outFile);
-    res.err = rvtest::readFile(errFile);
-    return res;
+    return rvtest::runProgram(prog, args, {}, tmp.file("stdout"), tmp.file("stderr"), 60);
 }
 
 size_t countOf(const std::string& text, const std::string& what)
