@@ -84,7 +84,7 @@ int comMailDate(const char* text, char* date, char* time, char* zone)
         return -1;
 
     char buf[128];
-    snprintf(buf, sizeof buf, "%s", text);
+    snprintf(buf, sizeof buf, "%.127s", text);
     int month = -1, weekday = -1;
     long day = -1, year = -1, hour = 0, minute = 0, second = 0;
     bool zoneSet = false;

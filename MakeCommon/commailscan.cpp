@@ -160,8 +160,10 @@ const char* comAddrScan(const char* text, int backslashFlag, ComAddrEntry& e)
         name += kCloseRun;
 
     finish(e, sawAngle);
-    e.parenForm = e.name.empty() && comJisCaseFind(e.address.c_str(), "(") &&
-                  comHasParens(entry);
+    if (e.name.empty() && comJisCaseFind(e.address.c_str(), "(")) {
+        const char* end = next ? next - 1 : reinterpret_cast<const char*>(p);
+        e.parenForm = comHasParens(std::string(entry, end).c_str());
+    }
     return next;
 }
 
