@@ -23,8 +23,7 @@ const unsigned char* skipBlanks(const char* text)
     return p;
 }
 
-// Entry end: trims, closes nothing (the scanners do), takes a lone name as
-// the address.
+// Trims both texts and takes a lone display name as the address.
 void finish(ComAddrEntry& e, bool sawAngle)
 {
     comAddrTrim(e.address);
