@@ -187,18 +187,12 @@ bool rvappIsAdminOfTable(CdDBConnection* connection, const char* tblId, const ch
         TRACE("ret[%d] tblId[%.32s] uid[%.32s]", ERR_ARG, tblId, userId);
         return false;
     }
-    AdminCache::const_iterator hit = adminCache().find(tblNo);
-    if (hit == adminCache().end()) {
-        if (readAdmins(connection, tblNo) != 0) {
-            return false;
-        }
-        hit = adminCache().find(tblNo);
+    bool isAdmin = false;
+    if (lookupAdmin(connection, tblNo, uid, isAdmin) != 0 || !isAdmin) {
+        TRACE("%s", "");
+        return false;
     }
-    if (listed(hit->second, uid)) {
-        return true;
-    }
-    TRACE("%s", "");
-    return false;
+    return true;
 }
 
 int rvappGetTablePermission(CdDBConnection* connection, const RvUser& user, const NString& tblId,

@@ -26,7 +26,8 @@ int rvappGetTablePermission(CdDBConnection* connection, const RvUser& user, cons
 
 // True when userId is among the administrators of table tblId (ids compared
 // as numbers, so "012" is user 12). The administrators of a table are read
-// once per process; a failed read is not kept. False on every failure.
+// once per process, inside a savepoint while a transaction is open; a
+// failed read is not kept. False on every failure.
 bool rvappIsAdminOfTable(CdDBConnection* connection, const char* tblId, const char* userId);
 
 // Reads an id of at most nine digits, optional '-', surrounded by optional
