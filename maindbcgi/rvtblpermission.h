@@ -18,8 +18,8 @@ class RvUser;
 // open, so a failed lookup counts as "not an administrator" and the
 // transaction stays usable; when the savepoint cannot be set or rolled back
 // its code is returned and no right is decided.
-// 0; -100001 for a user or table id that is not an integer of at most nine
-// digits; the codes of the entry and table reads (-100010: no such table).
+// 0; -100001 for a table id, or the id of a user who is not a system
+// administrator, that is not an integer of at most nine digits; the codes of the entry and table reads (-100010: no such table).
 // out is written only from the point where the rights are known.
 int rvappGetTablePermission(CdDBConnection* connection, const RvUser& user, const NString& tblId,
                             RvTblPermission& out, bool checkStatus);

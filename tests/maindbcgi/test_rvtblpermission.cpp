@@ -151,6 +151,7 @@ TEST_F(RightsDbTest, TablePermissionByUser)
         {"unknown table", "7", "0", "77", ""},
         {"user id that is no number", "6 or 1=1", "0", "1", "ret -100001"},
         {"empty user", "", "0", "1", "ret -100001"},
+        {"system administrator without id", "", "1", "1", "RECDAX"},
         {"table id that is no number", "6", "0", "1;", "ret -100001"},
     };
     for (const auto& c : cases)
