@@ -61,12 +61,11 @@ bool searchesAllColumns(const RvDbSearchFilterList& filters)
     return false;
 }
 
-// Rights of the executing user, when the permission slot was filled in.
-// An unknown permission counts as no right to refer.
-bool canReferColumn(const RvdbColumnSet& set)
+// Rights of the executing user (computed on first use; a permission that
+// cannot be computed grants nothing).
+bool canReferColumn(RvdbColumnSet& set)
 {
-    const RvColPermission* perm = set.getPermissionPtr().get();
-    return perm != nullptr && perm->canRefer();
+    return set.getColPermission().canRefer();
 }
 
 bool isAllColumnsSearchKind(int kind)
@@ -249,7 +248,7 @@ RvResult rvdbMakeConditionSql(const RvDbSearchCondition& condition,
             const char* valueType = set.getRelColType().c_str();
             if (strcmp(valueType, RVDB_TYPE_KEY) == 0 || strcmp(valueType, RVDB_TYPE_RELKEY) == 0)
                 continue;
-            if (!canReferColumn(set))
+            if (!canReferColumn(*ptr))
                 continue;
             for (const RvdbInnerColumn& inner : set.getInnerColumns()) {
                 if (!isAllColumnsSearchKind(inner.searchKind))

@@ -232,6 +232,44 @@ public:
     // First failure among the options and initial values, or code 0.
     static RvResult checkSelectOptions(const RvStringList& options, const RvStringList& initialValues);
 
+    // Checks of the text of one column setting before it is stored: code 0,
+    // or the failing check's code with a message naming the setting.
+    static RvResult checkColumnType(const NString& text);
+    static RvResult checkRelColumnType(const NString& text);
+    static RvResult checkTableId(const NString& text);     // 1 .. 999999999, as rv_tbl allows
+    static RvResult checkColumnId(const NString& text);
+    static RvResult checkRelTableId(const NString& text);  // 1 .. 999999999
+    static RvResult checkRelColumnId(const NString& text);
+    static RvResult checkRelKey(const NString& text);
+    static RvResult checkSeqno(const NString& text);
+    static RvResult checkColumnName(const NString& text);
+    static RvResult checkAutoCorrect(const NString& text);
+    static RvResult checkCalcExpression(const NString& text);
+    static RvResult checkInputFormat(const NString& text);
+    static RvResult checkInputLimit(const NString& text);
+    static RvResult checkRoundLevel(const NString& text);
+    static RvResult checkRoundType(const NString& text);
+    static RvResult checkMinus(const NString& text);
+    static RvResult checkMust(const NString& text);
+    static RvResult checkUnique(const NString& text);
+    static RvResult checkSortable(const NString& text);
+    static RvResult checkPercent(const NString& text);
+    static RvResult checkCommaSplit(const NString& text);
+    static RvResult checkDelFlg(const NString& text);
+    static RvResult checkMaxLen(const NString& text);
+    static RvResult checkMinLen(const NString& text);
+    static RvResult checkInputRows(const NString& text);
+    static RvResult checkInputCols(const NString& text);
+    static RvResult checkPrefix(const NString& text);
+    static RvResult checkAffix(const NString& text);
+    static RvResult checkMaxValNumber(const NString& text);
+    static RvResult checkMinValNumber(const NString& text);
+    static RvResult checkMaxSize(const NString& text);
+    static RvResult checkMaxValDate(const NString& text);
+    static RvResult checkMinValDate(const NString& text);
+    // Accepts every text.
+    static RvResult checkAny(const NString& text);
+
     // Traces the inner columns and their relation entries.
     void dump() const;
 

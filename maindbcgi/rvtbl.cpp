@@ -320,7 +320,9 @@ int rvappMakeTableSetListSql(CdDBConnection* connection, NString& sql, const cha
         return CDDB_ERR_NO_RESULT;
     }
     CdDBSqlEncoder* encoder = connection->getSqlEncoder();
-    bool filtered = rightsMask > 0 && userId != nullptr && userId[0] != '\0' && !userIsAdmin;
+    bool masked = rightsMask > 0 && !userIsAdmin;
+    bool noUser = userId == nullptr || userId[0] == '\0';
+    bool filtered = masked && !noUser;
     int uid = 0;
     if (filtered && !readUserId(userId, uid)) {
         TRACE("ret[%d] uid[%.32s]", ERR_ARG, userId);
@@ -378,6 +380,9 @@ int rvappMakeTableSetListSql(CdDBConnection* connection, NString& sql, const cha
         where.appendf(" where (%s)", conds.c_str());
         where.appendf(" or a.%s in (select %s from %s where %s=%d)", "tbl_id", "tbl_id",
                       "rv_tbl_admin", "dbadmin_uid", uid);
+    } else if (masked && noUser) {
+        // Rights asked for nobody: no table.
+        where.append(" where false");
     }
 
     // 5. user join (before the filter), order and paging

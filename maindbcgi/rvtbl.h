@@ -82,8 +82,8 @@ int rvappGetTableSet(CdDBConnection* connection, const char* tblId, RvdbTableSet
 // The tables, ordered by seqno, that user may see with every right of
 // rightsMask (RV_ACC_* bits): the rights come from rv_tbl_acc (own entry,
 // then the user's groups, then everyone, per right); a table's
-// administrators see it whatever the rights. A system administrator, an
-// empty user id or a mask of 0 sees every table.
+// administrators see it whatever the rights. A system administrator or a
+// mask of 0 sees every table; an empty user id with a mask sees none.
 // countOnly: out is untouched and the number of such tables is returned;
 // otherwise the rows are appended to out (limit, offset: used when above 0)
 // and 0 is returned. -100001 for a user id that is not an integer; database

@@ -3,10 +3,17 @@
 -- tests/support/rvschema.cpp, as the application role. Ids below are fixed:
 -- tests rely on them.
 --
--- Users (rvsys_user): 1 管理者, 2 山田 太郎, 3 佐藤 花子.
--- Groups (rvsys_group_user): 10 = {2}, 11 = {2, 3}.
--- Rights (rv_tbl_acc): table 1 everyone refer only, user 2 everything;
---   table 2 group 10 refer+export; table 3 group 11 refer. Admin of table 4: user 3.
+-- Users (rvsys_user): 1 管理者, 2 山田 太郎, 3 佐藤 花子, 4 鈴木 一郎,
+--   5 高橋 二郎, 6 田中 三郎, 7 伊藤 四郎, 8 渡辺 五郎, 9 中村 六郎.
+-- Groups (rvsys_group_user): 10 = {2, 4}, 11 = {2, 3}, 12 = {5, 6},
+--   13 = {5}, 14 = {9}.
+-- Rights (rv_tbl_acc): table 1 everyone refer only, user 2 everything,
+--   group 12 refer+entry, group 13 refer+delete, user 6 refer only, user 8
+--   an entry that gives nothing (every right NULL), group 14 every right '0';
+--   table 2 group 10 refer+export; table 3 group 11 refer; table 5 (stopped)
+--   everyone everything. Admin of table 4: user 3. User 7 is in no group.
+--   So user 4 may refer to table 2 but not to table 3, which the relcpy
+--   column 2.4 and the calculation 2.10 over it read.
 --
 -- Tables (rv_tbl; every table has the system columns -1 rvkey key,
 -- -2 regist_uname user, -3 regist_date datetime, -4 update_uname user,
@@ -43,8 +50,10 @@
 --     3 relref -> 4.99 (a deleted column) via 2, 4 of the unknown type "memo".
 --     Record 1.
 
-INSERT INTO rvsys_user (id, name) VALUES (1, '管理者'), (2, '山田 太郎'), (3, '佐藤 花子');
-INSERT INTO rvsys_group_user (id, sid_assign) VALUES (10, 2), (11, 2), (11, 3);
+INSERT INTO rvsys_user (id, name) VALUES (1, '管理者'), (2, '山田 太郎'), (3, '佐藤 花子'),
+  (4, '鈴木 一郎'), (5, '高橋 二郎'), (6, '田中 三郎'), (7, '伊藤 四郎'), (8, '渡辺 五郎'), (9, '中村 六郎');
+INSERT INTO rvsys_group_user (id, sid_assign) VALUES (10, 2), (11, 2), (11, 3), (10, 4),
+  (12, 5), (12, 6), (13, 5), (14, 9);
 
 INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, note, regist_date, regist_uid, regist_uname,
                     update_date, records, tbl_key, tbl_options) VALUES
@@ -63,7 +72,13 @@ INSERT INTO rv_tbl_acc (tbl_id, u_id, g_id,
   (1, NULL, -1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, '1', '0', '0', '0', '0', '0'),
   (1, 2, NULL, '1', '1', '1', '1', '1', '1', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
   (2, NULL, 10, NULL, NULL, NULL, NULL, NULL, NULL, '1', '0', '0', '0', '0', '1', NULL, NULL, NULL, NULL, NULL, NULL),
-  (3, NULL, 11, NULL, NULL, NULL, NULL, NULL, NULL, '1', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+  (3, NULL, 11, NULL, NULL, NULL, NULL, NULL, NULL, '1', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+  (1, NULL, 12, NULL, NULL, NULL, NULL, NULL, NULL, '1', '1', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+  (1, NULL, 13, NULL, NULL, NULL, NULL, NULL, NULL, '1', '0', '0', '1', '0', '0', NULL, NULL, NULL, NULL, NULL, NULL),
+  (1, 6, NULL, '1', '0', '0', '0', '0', '0', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+  (1, 8, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+  (1, NULL, 14, NULL, NULL, NULL, NULL, NULL, NULL, '0', '0', '0', '0', '0', '0', NULL, NULL, NULL, NULL, NULL, NULL),
+  (5, NULL, -1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, '1', '1', '1', '1', '1', '1');
 INSERT INTO rv_tbl_admin (tbl_id, dbadmin_uid) VALUES (4, 3);
 
 -- System columns of every table.
