@@ -7,6 +7,7 @@
 #define COMCGIREQ_H
 
 #include <cstddef>
+#include <cstdio>
 
 // In place: cuts the trailing run of blanks, CR and LF (blanks only with
 // trimBlanks); a text that is only such a run becomes "". With
@@ -69,5 +70,9 @@ int comCgiMpAddField(const char* name, const char* fileName, int count, char*** 
                      char*** values, char*** fileNames, char*** types, const char* uploadDir,
                      int safariOrChrome);
 void comCgiMpFixFileName(char* fileName, int safariOrChrome);
+// Opens a file of an upload. A mode beginning with 'w' creates a new file
+// (mode 0600) and never opens an existing name or follows a link (EEXIST);
+// other modes as fopen. Null with errno on failure.
+FILE* comCgiMpOpenFile(const char* path, const char* mode);
 
 #endif

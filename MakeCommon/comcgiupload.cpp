@@ -67,22 +67,28 @@ int parseDisposition(const char* line, std::string* name, std::string* fileName)
 }
 
 // Opens a fresh file for the upload: never an existing file or a link.
-int openUpload(char* path)
+// The file, or null with *code -6 (no free name) or -1.
+FILE* openUpload(char* path, int* code)
 {
+    *code = -1;
     comFileTemp temp;
-    if (temp.makeUniqueName(path) != 0)
-        return -6;
+    if (temp.makeUniqueName(path) != 0) {
+        *code = -6;
+        return nullptr;
+    }
     bool madeDirs = false;
     for (;;) {
-        int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-        if (fd >= 0)
-            return fd;
+        FILE* f = comCgiMpOpenFile(path, "w");
+        if (f)
+            return f;
         if (errno == EINTR)
             continue;
         if (errno == EEXIST) {
             // Taken since the name was chosen: the next free suffix.
-            if (temp.makeUniqueName(path) != 0)
-                return -6;
+            if (temp.makeUniqueName(path) != 0) {
+                *code = -6;
+                return nullptr;
+            }
             continue;
         }
         if ((errno == ENOENT || errno == ENOTDIR) && !madeDirs) {
@@ -90,22 +96,13 @@ int openUpload(char* path)
             comDirCreateAll(path, 0);
             continue;
         }
-        return -1;
+        return nullptr;
     }
 }
 
-int writeAll(int fd, const char* data, size_t n)
+int writeAll(FILE* f, const char* data, size_t n)
 {
-    while (n > 0) {
-        ssize_t w = write(fd, data, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return -1;
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return 0;
+    return fwrite(data, 1, n, f) == n ? 0 : -1;
 }
 
 // Gives a list of count strings to *dest, or frees it when the caller did
@@ -288,12 +285,13 @@ int comCgiMpSaveFile(char* line, char* path, char** type, const char* boundary,
             partType[n] = '\0';
         }
     }
-    int fd = openUpload(path);
-    if (fd < 0) {
+    int openCode = 0;
+    FILE* file = openUpload(path, &openCode);
+    if (!file) {
         // Nothing of ours is under that name: it must not be removed.
         path[0] = '\0';
         free(partType);
-        return fd == -6 ? -6 : -1;
+        return openCode;
     }
     int rc = 0;
     // The header ends with a blank line: when the line just read was not
@@ -322,18 +320,18 @@ int comCgiMpSaveFile(char* line, char* path, char** type, const char* boundary,
             break;
         if (stopped)
             continue;
-        if (!first && writeAll(fd, hold, 2) != 0) {
+        if (!first && writeAll(file, hold, 2) != 0) {
             rc = -1;
             break;
         }
-        if (n >= 3 && writeAll(fd, line, static_cast<size_t>(n - 2)) != 0) {
+        if (n >= 3 && writeAll(file, line, static_cast<size_t>(n - 2)) != 0) {
             rc = -1;
             break;
         }
         comCgiMpHoldTail(line, n, hold);
         first = false;
     }
-    if (close(fd) != 0 && rc == 0)
+    if (fclose(file) != 0 && rc == 0)
         rc = -1;
     if (rc != 0) {
         free(partType);
@@ -344,6 +342,27 @@ int comCgiMpSaveFile(char* line, char* path, char** type, const char* boundary,
     else
         free(partType);
     return 0;
+}
+
+FILE* comCgiMpOpenFile(const char* path, const char* mode)
+{
+    if (!path || !mode)
+        return nullptr;
+    // Built with 64-bit file offsets, every open is a large-file open, so
+    // bodies of 2 GB and more need no other call.
+    if (mode[0] != 'w')
+        return fopen(path, mode);
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
+    FILE* f = fdopen(fd, mode);
+    if (!f) {
+        int e = errno;
+        close(fd);
+        unlink(path);
+        errno = e;
+    }
+    return f;
 }
 
 void comCgiMpFixFileName(char* fileName, int safariOrChrome)

@@ -29,7 +29,7 @@ const char* const kCellStrings[] = {
 
 NString optionValue(int argc, char** argv, const char* name)
 {
-    const char* v = comMigrateFindArgValue(argc, argv, name);
+    const char* v = RvComMigrate::comMigrateFindArgValue(argc, argv, name);
     return NString(v ? v : "");
 }
 
@@ -119,7 +119,7 @@ int RvMigrateExportBat::init(int argc, char** argv)
     rvcomGetLocalString(text, "export_logfile_start");
     writeExportLog(text);
     rvcomGetLocalString(text, "export_cmdline_export_start");
-    comMigratePrint(text, true);
+    RvComMigrate::comMigratePrint(text, true);
     return 0;
 }
 
@@ -213,7 +213,7 @@ int RvMigrateExportBat::parseOptions(int argc, char** argv)
         return ret;
     }
     if (!m_dbname.isNullOrEmpty())
-        comMigrateConvName(m_dbname);
+        RvComMigrate::comMigrateConvName(m_dbname);
     appendSlash(m_files_dir);
     appendSlash(m_log_dir);
     return 0;
@@ -261,21 +261,23 @@ int RvMigrateExportBat::finish(int rc)
     }
 
     NString text;
-    rvcomGetLocalString(text, "export_cmdline_export_result", comMigrateToString(m_success_count),
-                        comMigrateToString(m_warning_count), comMigrateToString(m_error_count));
-    comMigratePrint(text, true);
+    rvcomGetLocalString(text, "export_cmdline_export_result",
+                        RvComMigrate::comMigrateToString(m_success_count),
+                        RvComMigrate::comMigrateToString(m_warning_count),
+                        RvComMigrate::comMigrateToString(m_error_count));
+    RvComMigrate::comMigratePrint(text, true);
     if (m_warning_count > 0 || m_error_count > 0) {
         rvcomGetLocalString(text, "export_cmdline_export_guidemsg");
-        comMigratePrint(text, true);
+        RvComMigrate::comMigratePrint(text, true);
     }
     rvcomGetLocalString(text, "export_cmdline_export_end");
-    comMigratePrint(text, true);
+    RvComMigrate::comMigratePrint(text, true);
     std::fflush(stdout);
 
     if (m_status_obj) {
         if (rc != 0)
             m_status_obj->addEntry("msg", resultText.c_str());
-        m_status_obj->addEntry("status", comMigrateToString(rc).c_str());
+        m_status_obj->addEntry("status", RvComMigrate::comMigrateToString(rc).c_str());
         m_status_obj->addEntry("enddate", nowText().c_str());
         m_fileio.write(m_status_obj, true, false);
         deleteStatusObject();
@@ -283,8 +285,8 @@ int RvMigrateExportBat::finish(int rc)
     if (rc == 0)
         return 0;
     NString detail = m_error_detail;
-    comMigrateConvText(resultText);
-    comMigrateConvText(detail);
+    RvComMigrate::comMigrateConvText(resultText);
+    RvComMigrate::comMigrateConvText(detail);
     std::fputs(resultText.c_str(), stderr);
     std::fputs(detail.c_str(), stderr);
     std::fflush(stderr);

@@ -52,8 +52,10 @@ void logEndEntry(RvMigrateExportBat& bat, const NString& phys, const NString& na
     NString end, result, cancelText;
     rvcomGetLocalString(end, "export_logfile_export_end", phys, name);
     if (withResult)
-        rvcomGetLocalString(result, "export_logfile_export_result", comMigrateToString(clean),
-                            comMigrateToString(warning), comMigrateToString(error));
+        rvcomGetLocalString(result, "export_logfile_export_result",
+                            RvComMigrate::comMigrateToString(clean),
+                            RvComMigrate::comMigrateToString(warning),
+                            RvComMigrate::comMigrateToString(error));
     if (cancel)
         rvcomGetLocalString(cancelText, "export_logfile_export_cancel", phys, name);
     bat.writeExportLog(end + result + cancelText);
@@ -131,7 +133,7 @@ int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out
     EXPORTTRACE("ret[%d] tableid[%s] tablename[%s] exportdir[%s] errno[%d]", ret,
                 table->tbl_id.c_str(), table->tbl_lname.c_str(), failedDir->c_str(), errno);
     NString shown = shownPath(*failedDir);
-    comMigrateConvName(shown);
+    RvComMigrate::comMigrateConvName(shown);
     NString text;
     rvcomGetCodeMessage(text, code, phys, table->tbl_lname, shown);
     writeExportLog(text);
@@ -159,7 +161,7 @@ int RvMigrateExportBat::publishExportDir(const RvdbTableSetPtr& table, const NSt
     EXPORTTRACE("ret[%d] tableid[%s] tablename[%s] exportdir[%s] errno[%d]", RVEXP_ERR_MAKE_DIR,
                 table->tbl_id.c_str(), table->tbl_lname.c_str(), finalDir.c_str(), errno);
     NString shown = finalDir;
-    comMigrateConvName(shown);
+    RvComMigrate::comMigrateConvName(shown);
     NString text;
     rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, table->tbl_lname, shown);
     writeExportLog(text);
@@ -189,8 +191,9 @@ int RvMigrateExportBat::exportTables()
 
         NString progress;
         rvcomGetLocalString(progress, "export_cmdline_export_progress",
-                            comMigrateToString(static_cast<int>(i + 1)), comMigrateToString(count));
-        comMigratePrintProgress(progress);
+                            RvComMigrate::comMigrateToString(static_cast<int>(i + 1)),
+                            RvComMigrate::comMigrateToString(count));
+        RvComMigrate::comMigratePrintProgress(progress);
 
         NString dir;
         ret = makeExportDir(table, dir);
@@ -223,7 +226,7 @@ int RvMigrateExportBat::exportTables()
             NString path;
             path.format("%s%s", dir.c_str(), "setting.json");
             path = shownPath(path);
-            comMigrateConvName(path);
+            RvComMigrate::comMigrateConvName(path);
             NString text;
             rvcomGetCodeMessage(text, ret, phys, name, path);
             writeExportLog(text);
@@ -280,7 +283,7 @@ int RvMigrateExportBat::exportTables()
                 ++m_warning_count;
         }
     }
-    comMigratePrint(NString(""), true);
+    RvComMigrate::comMigratePrint(NString(""), true);
     return 0;
 }
 

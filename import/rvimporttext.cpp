@@ -55,13 +55,13 @@ int rvimportLoadLocalStringFile(const char* path)
 
 void rvimportPrintLine(const std::string& text)
 {
-    comMigratePrint(NString(text.c_str()), true);
+    RvComMigrate::comMigratePrint(NString(text.c_str()), true);
     std::fflush(stdout);
 }
 
 void rvimportPrintProgress(const std::string& text)
 {
-    comMigratePrintProgress(NString(text.c_str()));
+    RvComMigrate::comMigratePrintProgress(NString(text.c_str()));
 }
 
 bool rvimportProgramPath(const char* path, std::string& out)
@@ -74,6 +74,6 @@ bool rvimportProgramPath(const char* path, std::string& out)
 
 std::string rvimportArgValue(int argc, char** argv, const char* name)
 {
-    const char* v = comMigrateFindArgValue(argc, argv, name);
+    const char* v = RvComMigrate::comMigrateFindArgValue(argc, argv, name);
     return v ? v : "";
 }

@@ -54,12 +54,7 @@ RvAppCtx* RvAppCtx::getInstance()
     return &instance;
 }
 
-RvAppCtx::RvAppCtx() : connection(nullptr), ownsConnection(false)
-{
-    // The tables must outlive the context: its destruction empties them.
-    rvcomGetCodeMessageTable();
-    rvcomGetLocalStringTable();
-}
+RvAppCtx::RvAppCtx() : connection(nullptr), ownsConnection(false) {}
 
 RvAppCtx::~RvAppCtx()
 {

@@ -15,32 +15,6 @@ const int kMaxFieldWidth = 4096;
 // fgets buffer of the table reader: lines of at most 4094 characters.
 const int kLineBufSize = 4095;
 
-// Owner of one process-wide table: made on first use, emptied and destroyed
-// at exit. Constant-initialised, so usable from any static initialiser, and
-// destroyed after every function-local static made later (the application
-// context empties the tables from its destructor).
-class TableHolder {
-public:
-    ~TableHolder()
-    {
-        delete list;
-        list = nullptr;
-    }
-    NUNVList* get()
-    {
-        if (!list)
-            list = new NUNVList(500);
-        return list;
-    }
-    NUNVList* peek() const { return list; }
-
-private:
-    NUNVList* list = nullptr;
-};
-
-TableHolder codeTable;
-TableHolder localTable;
-
 struct ConvSpec {
     std::string flags;
     int width = -1;
@@ -341,14 +315,14 @@ int rvcomTemplateConversions(const char* tmpl, std::string& kinds)
     return static_cast<int>(kinds.size());
 }
 
-NUNVList* rvcomGetCodeMessageTable()
-{
-    return codeTable.get();
-}
+// Made before main runs, so they outlive every function-local static (the
+// application context empties them when it is destroyed).
+NUNVList rvcomCodeMessageTable(500);
+NUNVList rvcomLocalStringTable(500);
 
 NUNVList* rvcomGetLocalStringTable()
 {
-    return localTable.get();
+    return &rvcomLocalStringTable;
 }
 
 int rvcomReadLocalStringFile(NUNVList* list, const char* path)
@@ -410,24 +384,22 @@ int rvcomReadLocalStringFile(NUNVList* list, const char* path)
 
 int rvcomLoadCodeMessageFile(const char* path)
 {
-    return rvcomReadLocalStringFile(rvcomGetCodeMessageTable(), path);
+    return rvcomReadLocalStringFile(&rvcomCodeMessageTable, path);
 }
 
 int rvcomLoadLocalStringFile(const char* path)
 {
-    return rvcomReadLocalStringFile(rvcomGetLocalStringTable(), path);
+    return rvcomReadLocalStringFile(&rvcomLocalStringTable, path);
 }
 
 void rvcomClearCodeMessages()
 {
-    if (NUNVList* list = codeTable.peek())
-        list->remove(nullptr);
+    rvcomCodeMessageTable.remove(nullptr);
 }
 
 void rvcomClearLocalStrings()
 {
-    if (NUNVList* list = localTable.peek())
-        list->remove(nullptr);
+    rvcomLocalStringTable.remove(nullptr);
 }
 
 rvcomCodeMessageEntry rvcomGetCodeEntry(int code)
@@ -436,8 +408,7 @@ rvcomCodeMessageEntry rvcomGetCodeEntry(int code)
     char key[16];
     std::snprintf(key, sizeof key, "%d", code);
     void* value = nullptr;
-    NUNVList* list = codeTable.peek();
-    if (list && list->find(key, &value) == 1 && value) {
+    if (rvcomCodeMessageTable.find(key, &value) == 1 && value) {
         const char* text = static_cast<const char*>(value);
         const char* comma = std::strchr(text, ',');
         if (comma) {
@@ -472,8 +443,7 @@ void rvcomGetLocalStringV(NString& out, const char* key, const RvFmtArg* args, i
         return;
     }
     void* value = nullptr;
-    NUNVList* list = localTable.peek();
-    if (list && list->find(key, &value) == 1 && value &&
+    if (rvcomLocalStringTable.find(key, &value) == 1 && value &&
         static_cast<const char*>(value)[0] != '\0') {
         rvcomFormatTextV(out, static_cast<const char*>(value), args, count);
         return;

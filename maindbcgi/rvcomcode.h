@@ -95,8 +95,11 @@ struct rvcomCodeMessageEntry {
     NString text;
 };
 
-// The process-wide tables (capacity 500, emptied and destroyed at exit).
-NUNVList* rvcomGetCodeMessageTable();
+// The process-wide tables: created (capacity 500) before main runs, emptied
+// and destroyed at exit.
+extern NUNVList rvcomCodeMessageTable;
+extern NUNVList rvcomLocalStringTable;
+// The local-string table.
 NUNVList* rvcomGetLocalStringTable();
 
 // Reads key=value lines into list (appended in file order); 0 or -300014.

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-const char* comMigrateFindArgValue(int argc, char** argv, const char* name)
+const char* RvComMigrate::comMigrateFindArgValue(int argc, char** argv, const char* name)
 {
     if (!argv || !name)
         return nullptr;
@@ -17,19 +17,19 @@ const char* comMigrateFindArgValue(int argc, char** argv, const char* name)
     return nullptr;
 }
 
-int comMigrateConvText(NString& text)
+int RvComMigrate::comMigrateConvText(NString& text)
 {
     (void)text;
     return 0;
 }
 
-int comMigrateConvName(NString& text)
+int RvComMigrate::comMigrateConvName(NString& text)
 {
     (void)text;
     return 0;
 }
 
-int comMigratePrintProgress(const NString& text)
+int RvComMigrate::comMigratePrintProgress(const NString& text)
 {
     NString t = text;
     comMigrateConvText(t);
@@ -39,7 +39,7 @@ int comMigratePrintProgress(const NString& text)
     return 0;
 }
 
-int comMigratePrint(const NString& text, bool newline)
+int RvComMigrate::comMigratePrint(const NString& text, bool newline)
 {
     NString t = text;
     comMigrateConvText(t);
@@ -62,11 +62,17 @@ NString numberText(const char* fmt, T value)
 
 } // namespace
 
-NString comMigrateToString(int value) { return numberText("%d", value); }
-NString comMigrateToString(unsigned int value) { return numberText("%u", value); }
-NString comMigrateToString(long value) { return numberText("%ld", value); }
-NString comMigrateToString(unsigned long value) { return numberText("%lu", value); }
-NString comMigrateToString(long long value) { return numberText("%lld", value); }
-NString comMigrateToString(unsigned long long value) { return numberText("%llu", value); }
-NString comMigrateToString(double value) { return numberText("%f", value); }
-NString comMigrateToString(float value) { return numberText("%f", static_cast<double>(value)); }
+NString RvComMigrate::comMigrateToString(int value) { return numberText("%d", value); }
+NString RvComMigrate::comMigrateToString(unsigned int value) { return numberText("%u", value); }
+NString RvComMigrate::comMigrateToString(long value) { return numberText("%ld", value); }
+NString RvComMigrate::comMigrateToString(unsigned long value) { return numberText("%lu", value); }
+NString RvComMigrate::comMigrateToString(long long value) { return numberText("%lld", value); }
+NString RvComMigrate::comMigrateToString(unsigned long long value)
+{
+    return numberText("%llu", value);
+}
+NString RvComMigrate::comMigrateToString(double value) { return numberText("%f", value); }
+NString RvComMigrate::comMigrateToString(float value)
+{
+    return numberText("%f", static_cast<double>(value));
+}

@@ -71,12 +71,12 @@ bool RvUser::isAdmin() const { return strcmp(admin.c_str(), "1") == 0; }
 
 RvResult RvUser::makeOk() { return RvResult(); }
 
-RvResult RvUser::checkId(const NString& value)
+RvResult RvUser::checkFieldId(const NString& value)
 {
     return checkInteger(value, "rvsys_user_id", 1, 999999999);
 }
 
-RvResult RvUser::checkName(const NString& value)
+RvResult RvUser::checkFieldName(const NString& value)
 {
     RvCheckResult r = rvValidatorCheckRequired(value.c_str());
     if (r.isError())
@@ -87,22 +87,22 @@ RvResult RvUser::checkName(const NString& value)
     return makeOk();
 }
 
-RvResult RvUser::checkKana(const NString& value)
+RvResult RvUser::checkFieldKana(const NString& value)
 {
     return checkOptionalLength(value, "rvsys_user_kana", 127);
 }
 
-RvResult RvUser::checkKanano(const NString& value)
+RvResult RvUser::checkFieldKanano(const NString& value)
 {
     return checkOptionalLength(value, "rvsys_user_kanano", 2);
 }
 
-RvResult RvUser::checkMail(const NString& value)
+RvResult RvUser::checkFieldMail(const NString& value)
 {
     return checkOptionalLength(value, "rvsys_user_mail", 127);
 }
 
-RvResult RvUser::checkUserid(const NString& value)
+RvResult RvUser::checkFieldUserid(const NString& value)
 {
     if (value.isNullOrEmpty())
         return makeOk();
@@ -114,7 +114,7 @@ RvResult RvUser::checkUserid(const NString& value)
     return makeOk();
 }
 
-RvResult RvUser::checkDefgroup(const NString& value)
+RvResult RvUser::checkFieldDefgroup(const NString& value)
 {
     if (value.isNullOrEmpty())
         return makeOk();
@@ -124,7 +124,7 @@ RvResult RvUser::checkDefgroup(const NString& value)
     return makeOk();
 }
 
-RvResult RvUser::checkWord(const NString& value)
+RvResult RvUser::checkFieldWord(const NString& value)
 {
     if (value.isNullOrEmpty() || strcmp(value.c_str(), UNCHANGED_WORD) == 0)
         return makeOk();
@@ -143,11 +143,11 @@ RvResult RvUser::checkWordLength(const NString& value)
     return makeOk();
 }
 
-RvResult RvUser::checkAdmin(const NString& value) { return checkFlag(value, "rvsys_user_admin"); }
+RvResult RvUser::checkFieldAdmin(const NString& value) { return checkFlag(value, "rvsys_user_admin"); }
 
-RvResult RvUser::checkGflg(const NString& value) { return checkFlag(value, "rvsys_user_gflg"); }
+RvResult RvUser::checkFieldGflg(const NString& value) { return checkFlag(value, "rvsys_user_gflg"); }
 
-RvResult RvUser::checkSeqno(const NString& value)
+RvResult RvUser::checkFieldSeqno(const NString& value)
 {
     return checkInteger(value, "rvsys_user_seqno", 1, 999999999);
 }
@@ -159,10 +159,10 @@ int RvUser::check(NString& message)
         FieldCheck check;
         const NString* value;
     } steps[] = {
-        { checkId, &id },           { checkName, &name },     { checkKana, &kana },
-        { checkKanano, &kanano },   { checkMail, &mail },     { checkUserid, &userid },
-        { checkDefgroup, &defgroup }, { checkWord, &word },   { checkAdmin, &admin },
-        { checkGflg, &gflg },       { checkSeqno, &seqno },
+        { checkFieldId, &id },           { checkFieldName, &name },     { checkFieldKana, &kana },
+        { checkFieldKanano, &kanano },   { checkFieldMail, &mail },     { checkFieldUserid, &userid },
+        { checkFieldDefgroup, &defgroup }, { checkFieldWord, &word },   { checkFieldAdmin, &admin },
+        { checkFieldGflg, &gflg },       { checkFieldSeqno, &seqno },
     };
     for (const auto& step : steps) {
         // The sort number is validated only when given.

@@ -20,19 +20,19 @@ public:
     virtual int check(NString& message);
 
     // Field checks: code 0 with no message, or the failure code and message.
-    static RvResult checkId(const NString& value);
-    static RvResult checkName(const NString& value);
-    static RvResult checkKana(const NString& value);
-    static RvResult checkKanano(const NString& value);
-    static RvResult checkMail(const NString& value);
-    static RvResult checkUserid(const NString& value);
-    static RvResult checkDefgroup(const NString& value);
-    static RvResult checkWord(const NString& value);
+    static RvResult checkFieldId(const NString& value);
+    static RvResult checkFieldName(const NString& value);
+    static RvResult checkFieldKana(const NString& value);
+    static RvResult checkFieldKanano(const NString& value);
+    static RvResult checkFieldMail(const NString& value);
+    static RvResult checkFieldUserid(const NString& value);
+    static RvResult checkFieldDefgroup(const NString& value);
+    static RvResult checkFieldWord(const NString& value);
     // Password of at most 63 characters (not used by check()).
     static RvResult checkWordLength(const NString& value);
-    static RvResult checkAdmin(const NString& value);
-    static RvResult checkGflg(const NString& value);
-    static RvResult checkSeqno(const NString& value);
+    static RvResult checkFieldAdmin(const NString& value);
+    static RvResult checkFieldGflg(const NString& value);
+    static RvResult checkFieldSeqno(const NString& value);
     static RvResult makeOk();
 
     // A password that stands for "unchanged".

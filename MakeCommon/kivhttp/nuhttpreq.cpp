@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "comcgi.h"
+#include "comcgiresp.h"
 #include "comfile.h"
 #include "commime.h"
 #include "comstr.h"
@@ -586,4 +587,69 @@ int httpOpen(const char* url, const char* proxyHost, int proxyPort, char* outHos
     if (outProxyPort)
         *outProxyPort = viaProxy ? proxyPort : 0;
     return fd;
+}
+
+int httpRelayResponse(int fd)
+{
+    int status = -1;
+    int headBytes = 0;
+    std::string type;
+    char line[HTTP_LINE_SIZE];
+    for (;;) {
+        int r = sockReadLine(fd, line, sizeof line);
+        if (r < 0)
+            return r;
+        if (r == 0) {
+            comDebugLog("httpRelayResponse head ended early\n");
+            return HTTP_ERR_IO;
+        }
+        if (line[r - 1] != '\n' || (headBytes += r) > HTTP_HEAD_MAX) {
+            comDebugLog("httpRelayResponse head line or head too long\n");
+            return HTTP_ERR_IO;
+        }
+        if (line[0] == '\r' || line[0] == '\n' || line[1] == '\n')
+            break;
+        if (status < 0 && std::strncmp(line, "HTTP", 4) == 0) {
+            int major = 0, minor = 0, st = -1;
+            if (std::sscanf(line, "HTTP/%d.%d %d", &major, &minor, &st) == 3 && st >= 0 && st < 1000)
+                status = st;
+        } else if (comStrNCaseCmp(line, "Content-Type", 12) == 0) {
+            // A cut type line would corrupt the relayed header.
+            if (r > 1023) {
+                comDebugLog("httpRelayResponse Content-Type size %d,%d\n", r, 1023);
+                return HTTP_ERR_IO;
+            }
+            type.assign(line, static_cast<size_t>(r));
+        }
+    }
+    if (status < 0)
+        return HTTP_ERR_IO;
+    if (status != 200)
+        return status;
+    if (type.empty()) {
+        comCgiContentTypeHtml(nullptr);
+    } else {
+        // The type line also ends the header block.
+        type.erase(type.find_last_not_of("\r\n") + 1);
+        type += "\n\n";
+        if (comCgiWrite(type.data(), type.size()) != 0)
+            return HTTP_ERR_IO;
+    }
+    for (;;) {
+        int r = sockReadLine(fd, line, sizeof line);
+        if (r < 0)
+            return r;
+        if (r == 0)
+            break;
+        int n = r;
+        if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
+            line[n - 2] = '\n';
+            --n;
+        } else if (line[n - 1] == '\r') {
+            --n;
+        }
+        if (n > 0 && comCgiWrite(line, static_cast<size_t>(n)) != 0)
+            return HTTP_ERR_IO;
+    }
+    return comCgiFlush() == 0 ? 0 : HTTP_ERR_IO;
 }

@@ -70,6 +70,14 @@ int httpGetAuthBase64(const char* user, const char* password, char* out);
 int httpOpen(const char* url, const char* proxyHost, int proxyPort, char* outHost,
              int* outPort, char* outProxyHost, int* outProxyPort);
 
+// Relays one reply to the CGI output: its Content-Type line (else the
+// default HTML type) ending the header block, then the body line by line
+// with CR LF turned into LF. 0 for status 200; another status is returned
+// without relaying anything; -1 without a status line, for a head that ends
+// early or is too long, a type line over 1023 bytes or a failed write;
+// socket failures as they come.
+int httpRelayResponse(int fd);
+
 int httpCheckHeaderArgs(int count, const char* const* names, const char* const* values);
 int httpWriteHeaders(int fd, int count, const char* const* names, const char* const* values,
                      HttpWriterFn writer);

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -216,6 +218,30 @@ TEST_F(Upload, ThroughRequestReader)
     EXPECT_EQ(-10, comCgiGetRequest(&n, &v, &f, &t, upDir.c_str(), nullptr, nullptr, 0));
     body("", "0");
     EXPECT_EQ(-12, comCgiGetRequest(&n, &v, &f, &t, upDir.c_str(), nullptr, nullptr, 0));
+}
+
+TEST_F(Upload, OpenFileCreatesOnlyNewFiles)
+{
+    const std::string fresh = dir + "/fresh.000", taken = dir + "/taken", link = dir + "/link";
+    std::ofstream(taken) << "keep";
+    ASSERT_EQ(0, symlink(taken.c_str(), link.c_str()));
+    FILE* f = comCgiMpOpenFile(fresh.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(4, static_cast<int>(fwrite("data", 1, 4, f)));
+    EXPECT_EQ(0, fclose(f));
+    struct stat st;
+    ASSERT_EQ(0, stat(fresh.c_str(), &st));
+    EXPECT_EQ(0600, static_cast<int>(st.st_mode & 0777));
+    for (const std::string& p : {taken, link, fresh}) {
+        errno = 0;
+        EXPECT_EQ(nullptr, comCgiMpOpenFile(p.c_str(), "w")) << p;
+        EXPECT_EQ(EEXIST, errno) << p;
+    }
+    EXPECT_EQ("keep", readFile(taken));
+    f = comCgiMpOpenFile(fresh.c_str(), "r");
+    ASSERT_NE(nullptr, f);
+    fclose(f);
+    EXPECT_EQ("data", readFile(fresh));
 }
 
 }  // namespace

@@ -248,29 +248,30 @@ TEST(ComMigrate, FindArgValue)
     const char* args[] = { "prog", "-l", "-x", "-s", "st", "-l", "/logs", "-s", "second", "-e" };
     char** argv = const_cast<char**>(args);
     const int argc = static_cast<int>(sizeof args / sizeof args[0]);
-    EXPECT_STREQ("/logs", comMigrateFindArgValue(argc, argv, "-l"));
-    EXPECT_STREQ("st", comMigrateFindArgValue(argc, argv, "-s"));
-    EXPECT_EQ(nullptr, comMigrateFindArgValue(argc, argv, "-x"));
-    EXPECT_EQ(nullptr, comMigrateFindArgValue(argc, argv, "-e"));
-    EXPECT_EQ(nullptr, comMigrateFindArgValue(argc, argv, "-S"));
-    EXPECT_EQ(nullptr, comMigrateFindArgValue(argc, argv, nullptr));
-    EXPECT_EQ(nullptr, comMigrateFindArgValue(2, argv, "-l"));  // the count bounds the scan
+    EXPECT_STREQ("/logs", RvComMigrate::comMigrateFindArgValue(argc, argv, "-l"));
+    EXPECT_STREQ("st", RvComMigrate::comMigrateFindArgValue(argc, argv, "-s"));
+    EXPECT_EQ(nullptr, RvComMigrate::comMigrateFindArgValue(argc, argv, "-x"));
+    EXPECT_EQ(nullptr, RvComMigrate::comMigrateFindArgValue(argc, argv, "-e"));
+    EXPECT_EQ(nullptr, RvComMigrate::comMigrateFindArgValue(argc, argv, "-S"));
+    EXPECT_EQ(nullptr, RvComMigrate::comMigrateFindArgValue(argc, argv, nullptr));
+    // The count bounds the scan.
+    EXPECT_EQ(nullptr, RvComMigrate::comMigrateFindArgValue(2, argv, "-l"));
 }
 
 TEST(ComMigrate, PrintAndNumbers)
 {
     testing::internal::CaptureStdout();
-    comMigratePrintProgress(NString("1/3"));
-    comMigratePrintProgress(NString("2/3"));
-    comMigratePrint(NString("done"), true);
-    comMigratePrint(NString("tail"), false);
+    RvComMigrate::comMigratePrintProgress(NString("1/3"));
+    RvComMigrate::comMigratePrintProgress(NString("2/3"));
+    RvComMigrate::comMigratePrint(NString("done"), true);
+    RvComMigrate::comMigratePrint(NString("tail"), false);
     EXPECT_EQ("\r1/3\r2/3done\ntail", testing::internal::GetCapturedStdout());
 
-    EXPECT_STREQ("-3", comMigrateToString(-3).c_str());
-    EXPECT_STREQ("4294967295", comMigrateToString(4294967295u).c_str());
-    EXPECT_STREQ("-5000000000", comMigrateToString(-5000000000LL).c_str());
-    EXPECT_STREQ("1.500000", comMigrateToString(1.5).c_str());
-    EXPECT_STREQ("0.250000", comMigrateToString(0.25f).c_str());
+    EXPECT_STREQ("-3", RvComMigrate::comMigrateToString(-3).c_str());
+    EXPECT_STREQ("4294967295", RvComMigrate::comMigrateToString(4294967295u).c_str());
+    EXPECT_STREQ("-5000000000", RvComMigrate::comMigrateToString(-5000000000LL).c_str());
+    EXPECT_STREQ("1.500000", RvComMigrate::comMigrateToString(1.5).c_str());
+    EXPECT_STREQ("0.250000", RvComMigrate::comMigrateToString(0.25f).c_str());
 }
 
 } // namespace
