@@ -50,7 +50,7 @@ const char* comTraceSetPath(const char* path)
     if (!path || strlen(path) >= sizeof g_tracePath)
         g_tracePath[0] = '\0'; // a cut path would trace somewhere else
     else
-        memcpy(g_tracePath, path, strlen(path) + 1);
+        memmove(g_tracePath, path, strlen(path) + 1);
     return g_tracePath;
 }
 
@@ -293,7 +293,8 @@ int comPathJoin(NUString& out, const char* dir, const char* file)
 {
     if (!dir)
         return -1;
-    std::string d(dir); // dir may be out's own text
+    std::string d(dir); // dir and file may be out's own text
+    std::string f(file ? file : "");
     int r = out.set(d.c_str());
     if (r != 0)
         return r;
@@ -303,7 +304,7 @@ int comPathJoin(NUString& out, const char* dir, const char* file)
             return r;
     }
     if (file) {
-        r = out.append(file);
+        r = out.append(f.c_str());
         if (r != 0)
             return r;
     }

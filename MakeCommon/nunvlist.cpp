@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -181,6 +182,16 @@ int NUNVList::setValue(const char* name, const void* value, int length)
 {
     if (!entries)
         return NUNV_NO_ARRAY;
+    // value may be one of the values replaced here: it is copied before the
+    // first of them is freed.
+    void* own = nullptr;
+    if (value && length > 0) {
+        own = malloc(static_cast<size_t>(length));
+        if (!own)
+            return NUNV_NO_MEMORY;
+        memcpy(own, value, static_cast<size_t>(length));
+        value = own;
+    }
     int changed = 0;
     for (int i = 0; i < count; i++) {
         NUNVEntry* e = entries[i];
@@ -189,10 +200,13 @@ int NUNVList::setValue(const char* name, const void* value, int length)
         if (name && (!e->name || strcmp(e->name, name) != 0))
             continue;
         int rc = setValueAt(e, value, length);
-        if (rc)
+        if (rc) {
+            free(own);
             return rc;
+        }
         changed++;
     }
+    free(own);
     return changed;
 }
 
@@ -208,6 +222,10 @@ int NUNVList::remove(const char* name)
 {
     if (!entries)
         return NUNV_NO_ARRAY;
+    // name may be the name of an entry removed here.
+    std::string key(name ? name : "");
+    if (name)
+        name = key.c_str();
     int removed = 0;
     for (int i = 0; i < count; i++) {
         NUNVEntry* e = entries[i];

@@ -158,15 +158,18 @@ int NUString::format(const char* fmt, ...)
 {
     if (!fmt || fixedCapacity)
         return NUSTR_BADARG;
-    clear();
     size_t size = strlen(fmt) + 8192;
     char* buf = static_cast<char*>(calloc(size, 1));
-    if (!buf)
+    if (!buf) {
+        clear();
         return NUSTR_NOMEM;
+    }
+    // An argument may be our own text: it is freed only after formatting.
     va_list ap;
     va_start(ap, fmt);
     int r = vsnprintf(buf, size - 1, fmt, ap);
     va_end(ap);
+    clear();
     text = buf;
     if (r < 0) {
         buf[0] = '\0';

@@ -522,10 +522,16 @@ int RvMigrateImportBat::readSettingFile(const std::string& dir)
 
 int RvMigrateImportBat::searchAttachDir()
 {
+    // The callbacks reassign m_search_dir: the walk goes over a copy.
+    char dir[kWalkPathMax + 1];
     int32_t context[2] = {0, 0};
     int r = -1;
-    if (m_search_dir.size() <= kWalkPathMax)
-        r = comDirWalk(m_search_dir.c_str(), context, collectAttachFileCallback);
+    if (m_search_dir.size() <= kWalkPathMax) {
+        std::memcpy(dir, m_search_dir.c_str(), m_search_dir.size() + 1);
+        r = comDirWalk(dir, context, collectAttachFileCallback);
+    } else {
+        errno = ENAMETOOLONG;
+    }
     if (r != 0) {
         RvMigrateImportBatTrace("ret[%d] search_dir[%s] errno[%d]", r, m_search_dir.c_str(), errno);
         return RVIMP_ERR_WALK;

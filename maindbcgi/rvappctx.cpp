@@ -109,6 +109,7 @@ int RvAppCtx::load(const char* root)
     }
 
     rootDir = root;
+    root = rootDir.c_str();  // root may have been the old rootDir's text
     NString path;
     path.format("%s/rvdata/app", root);
     RvPairList pairs;
@@ -230,6 +231,7 @@ int RvAppCtx::setLanguage(const char* lang)
         return ERR_EMPTY_ROOT;
     }
     msgLanguage = lang;
+    lang = msgLanguage.c_str();  // lang may have been the old msgLanguage's text
     // No mix of two languages: both tables start empty.
     rvcomClearLocalStrings();
     rvcomClearCodeMessages();

@@ -324,7 +324,9 @@ int walk(const char* dir, void* context, comDirWalkFn callback)
         errno = ENAMETOOLONG;
         return -1;
     }
-    DIR* d = openDirAt(AT_FDCWD, dir, true);
+    // A callback may change the string that dir points into.
+    const std::string top(dir);
+    DIR* d = openDirAt(AT_FDCWD, top.c_str(), true);
     if (d == nullptr) return (errno == ENOENT || errno == ENOTDIR) ? 0 : -1;
     DirCloser closer(d);
     while (struct dirent* ent = nextEntry(d)) {
@@ -336,7 +338,7 @@ int walk(const char* dir, void* context, comDirWalkFn callback)
         if (S_ISLNK(st.st_mode)) continue;  // links are not walked
         int r;
         if (S_ISDIR(st.st_mode)) {
-            std::string sub = joinPath(dir, ent->d_name);
+            std::string sub = joinPath(top, ent->d_name);
             if (sub.size() >= COM_PATH_SIZE) {
                 errno = ENAMETOOLONG;
                 return -1;

@@ -146,6 +146,12 @@ TEST_F(TraceTest, OverlongPathTurnsTracingOff)
     EXPECT_STREQ("", comTracePath());
 }
 
+TEST_F(TraceTest, PathSetFromItsOwnText)
+{
+    comTraceSetPath((dir + "/t.log").c_str());
+    EXPECT_EQ(dir.substr(1) + "/t.log", comTraceSetPath(comTracePath() + 1));
+}
+
 TEST_F(TraceTest, ProcessesNeverInterleaveWithinALine)
 {
     comTraceSetPath(trace.c_str());
@@ -309,4 +315,7 @@ TEST(ComPathJoin, Joins)
     NUString self("/base");
     EXPECT_EQ(0, comPathJoin(self, self.c_str(), "f"));
     EXPECT_STREQ("/base/f", self.c_str());
+    NUString file("name");
+    EXPECT_EQ(0, comPathJoin(file, "/a/longer/dir", file.c_str()));
+    EXPECT_STREQ("/a/longer/dir/name", file.c_str());
 }

@@ -115,6 +115,17 @@ TEST(NUNVList, SetValueAndReplace)
     EXPECT_EQ(NUNV_BAD_ARG, l.replaceAt("x", -1, 1));
     EXPECT_EQ(0, l.replaceAt(nullptr, 0, 0));
     EXPECT_EQ((Strs{"(null)", "long value", "x"}), values(l));
+
+    // A value or name taken from the list itself, with several entries of
+    // that name.
+    void* v = nullptr;
+    ASSERT_EQ(0, l.valueAt(1, &v));
+    EXPECT_EQ(3, l.setValue(nullptr, v, 11));
+    EXPECT_EQ((Strs{"long value", "long value", "long value"}), values(l));
+    char* n = nullptr;
+    ASSERT_EQ(0, l.nameAt(0, &n));
+    EXPECT_EQ(2, l.remove(n));
+    EXPECT_EQ((Strs{"b"}), names(l));
 }
 
 TEST(NUNVList, CloneCopiesBinaryValues)

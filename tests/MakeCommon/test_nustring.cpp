@@ -36,6 +36,8 @@ TEST(NUString, SetFromOwnTextAndAppendOwnText)
     EXPECT_EQ(0, s.append(nullptr));
     EXPECT_EQ(0, s.append(""));
     EXPECT_STREQ("worldworld", s.c_str());
+    EXPECT_EQ(0, s.format("%s-%.5s", s.c_str(), s.c_str() + 5));
+    EXPECT_STREQ("worldworld-world", s.c_str());
 }
 
 TEST(NUString, CopyAndAssign)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fakeserver.h"
+#include "rvattachtree.h"
 #include "rvrun.h"
 
 namespace {
@@ -73,6 +74,39 @@ std::string bodyOf(const std::string& req)
 {
     size_t p = req.find("\r\n\r\n");
     return p == std::string::npos ? "" : req.substr(p + 4);
+}
+
+// The value of a form field of a multipart body.
+std::string formField(const std::string& body, const std::string& name)
+{
+    std::string head = "name=\"" + name + "\"\r\n\r\n";
+    size_t p = body.find(head);
+    if (p == std::string::npos)
+        return "";
+    p += head.size();
+    return body.substr(p, body.find("\r\n", p) - p);
+}
+
+// The bytes of the one file part of an upload request; "<bad>" when the
+// request is not shaped as one.
+std::string uploadedBytes(const std::string& req)
+{
+    const std::string bad = "<bad>";
+    size_t b = req.find("; boundary=");
+    if (b == std::string::npos)
+        return bad;
+    b += 11;
+    std::string tail = "\r\n--" + req.substr(b, req.find("\r\n", b) - b) + "--\r\n";
+    std::string body = bodyOf(req);
+    size_t p = body.find("name=\"attach\"; filename=\"");
+    if (p == std::string::npos || body.size() < tail.size() ||
+        body.compare(body.size() - tail.size(), tail.size(), tail) != 0)
+        return bad;
+    p = body.find("\r\n\r\n", p);
+    if (p == std::string::npos || p + 4 > body.size() - tail.size())
+        return bad;
+    p += 4;
+    return body.substr(p, body.size() - tail.size() - p);
 }
 
 // The log lines without their time stamps.
@@ -496,6 +530,68 @@ TEST_F(ImportBatTest, StalledServerHitsTheTimeLimit)
     EXPECT_EQ(1u, countOf(runLog(), "failed: Time-out.\n"));
     EXPECT_EQ(1u, countOf(runLog(), "LOGRESULT "));
     EXPECT_EQ("logout", commandOf(srv.requests().back()));
+}
+
+// A work folder deep below Japanese names with blanks, tables with sibling
+// sub-trees at every level: every file goes up once, byte for byte.
+TEST_F(ImportBatTest, DeepWorkFolderUploadsEveryFileOnce)
+{
+    rvtest::FakeServer srv;
+    ASSERT_TRUE(srv.ok());
+    writeConf("url=" + url(srv) + "\n");
+    files = tmp.path();
+    for (int i = 0; files.size() < 130; ++i) {
+        files += "/\xe4\xbd\x9c\xe6\xa5\xad \xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80 " +
+                 std::to_string(i);  // 作業 フォルダ
+        ASSERT_EQ(0, mkdir(files.c_str(), 0755));
+    }
+    const rvtest::AttachTree tree = {
+        rvtest::attachDirNames(), 2, {"\xe5\x86\x99\xe7\x9c\x9f 1.jpg", "empty.dat"}};
+    // app name -> attachment path -> bytes
+    std::map<std::string, std::map<std::string, std::string>> expected;
+    for (const char* t : {"tbl00001", "tbl00002"}) {
+        std::string app = std::string("App ") + t;
+        addTable(t, app);
+        std::string d = files + "/" + t;
+        std::map<std::string, std::string> written = rvtest::writeAttachTree(d, tree);
+        ASSERT_FALSE(written.empty());
+        for (const char* f : {"setting.json", "data.csv"})
+            written[f] = rvtest::readFile(d + "/" + f);
+        expected[app] = written;
+    }
+
+    RunResult r = run(defaultArgs());
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(2u, countOf(runLog(), "LOGRESULT "));
+
+    // The uploads of a table are those before its import request.
+    std::map<std::string, std::map<std::string, std::string>> seen;
+    std::vector<std::pair<std::string, std::string>> pending;
+    for (const std::string& q : srv.requests()) {
+        std::string cmd = commandOf(q);
+        if (cmd == "cdbasetcmdimportfileupload") {
+            pending.emplace_back(formField(bodyOf(q), "file_path"), uploadedBytes(q));
+        } else if (cmd == "cdbcmdimportapp") {
+            std::map<std::string, std::string>& got = seen[formField(bodyOf(q), "Name")];
+            for (const auto& p : pending)
+                EXPECT_TRUE(got.insert(p).second) << "sent twice: " << p.first;
+            pending.clear();
+        }
+    }
+    EXPECT_TRUE(pending.empty());
+    ASSERT_EQ(2u, seen.size());
+    for (const auto& app : expected) {
+        const std::map<std::string, std::string>& got = seen[app.first];
+        EXPECT_EQ(app.second.size(), got.size()) << app.first;
+        for (const auto& f : app.second) {
+            auto it = got.find(f.first);
+            if (it == got.end())
+                ADD_FAILURE() << app.first << " not sent: " << f.first;
+            else
+                EXPECT_TRUE(it->second == f.second) << app.first << " differs: " << f.first;
+        }
+    }
 }
 
 } // namespace

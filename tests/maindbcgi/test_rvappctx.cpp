@@ -186,6 +186,9 @@ TEST_F(AppCtxTest, LoadSetsLayoutLanguageZoneAndConnection)
     ASSERT_EQ(0, ctx.load(root.c_str()));
     EXPECT_EQ(conn, ctx.getConnection(false));
     EXPECT_STREQ("other", ctx.getDbHost().c_str());
+    // Reloaded from its own root.
+    ASSERT_EQ(0, ctx.load(ctx.getRootDir().c_str()));
+    EXPECT_EQ(root + "/rvdata/log", ctx.getLogDir().c_str());
 }
 
 TEST_F(AppCtxTest, SessionFilePath)
@@ -246,6 +249,8 @@ TEST_F(AppCtxTest, SetLanguageReplacesBothTables)
     EXPECT_EQ("(code:-7)", codeText(-7));  // no code text of the old language
     EXPECT_EQ("m-en", codeText(-8));
     EXPECT_EQ("nine-en", codeText(-9));
+    ASSERT_EQ(0, ctx.setLanguage(ctx.getMessageLanguage().c_str()));
+    EXPECT_EQ("v-en", localString("vikra_en"));
 
     // Missing files: the first failure is reported, the rest still load.
     remove((root + "/rvlocal/en/com").c_str());

@@ -188,6 +188,32 @@ TEST_F(ComDirTest, Walk)
     g_walk = nullptr;
 }
 
+// The callback reassigns the string the walk was given: the walk still
+// meets every sibling directory.
+std::string g_walkedDir;
+std::vector<std::string> g_walkedSubs;
+int reassignWalked(const char* name, void*, int isFile)
+{
+    if (!isFile)
+        g_walkedSubs.push_back(name);
+    g_walkedDir.assign(2000, 'x');
+    return 0;
+}
+
+TEST_F(ComDirTest, WalkSurvivesCallbackChangingItsDirectory)
+{
+    std::vector<std::string> want;
+    for (const char* d : {"s1", "s2", "s3", "s4"}) {
+        want.push_back(path(d));
+        ASSERT_EQ(mkdir(want.back().c_str(), 0755), 0);
+    }
+    g_walkedDir = m_dir;
+    g_walkedDir.shrink_to_fit();
+    EXPECT_EQ(comDirWalk64(g_walkedDir.c_str(), nullptr, reassignWalked), 0);
+    std::sort(g_walkedSubs.begin(), g_walkedSubs.end());
+    EXPECT_EQ(g_walkedSubs, want);
+}
+
 TEST_F(ComDirTest, SizesAndQueries)
 {
     std::string t = makeTree();
