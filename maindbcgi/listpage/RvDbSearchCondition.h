@@ -21,8 +21,8 @@ public:
 
     int cond_id;
     NString col_id;     // "*" stands for any column
-    NString comp_type;
-    int comp_val_type;
+    NString comp_type;  // "==", "!=", "<", "<=", ">", ">=", "Like", "!Like", "LLike", "RLike"
+    int comp_val_type;  // 0 compare with comp_val, 1 empty, 2 not empty, else a period
     NString comp_val;
     int seqno;
     bool is_new;        // built from the page's filter file, not read from the database

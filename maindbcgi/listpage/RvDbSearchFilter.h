@@ -3,9 +3,9 @@
 #ifndef RVDBSEARCHFILTER_H
 #define RVDBSEARCHFILTER_H
 
+#include <memory>
 #include <vector>
 
-#include "RvDbPtr.h"
 #include "RvDbSearchCondition.h"
 #include "nstring.h"
 #include "rvresult.h"
@@ -31,12 +31,13 @@ public:
 
     NString filter_id;
     NString filter_name;
-    char condition;     // '&' all, '|' any
+    char condition;     // '&' all, '|' any (the record query joins by or for anything but '&')
     int seqno;
     std::vector<RvDbSearchCondition> conditions;
     unsigned char flag; // carried along with copies
 };
 
-typedef RvDbPtr<RvDbSearchFilter> RvDbSearchFilterPtr;
+// Shared handle of the filter lists (the record query takes these too).
+typedef std::shared_ptr<RvDbSearchFilter> RvDbSearchFilterPtr;
 
 #endif

@@ -246,18 +246,38 @@ TEST(ListPageRecords, DefaultsAndCopies)
     RvDbSearchCondition cond;
     cond.col_id = NString("5");
     filter.conditions.push_back(cond);
-    RvDbSearchFilterPtr a(new RvDbSearchFilter(filter));
+    RvDbSearchFilterPtr a = std::make_shared<RvDbSearchFilter>(filter);
     RvDbSearchFilterPtr b = a;
-    EXPECT_EQ(2, a.useCount());
+    EXPECT_EQ(2, a.use_count());
     RvDbSearchFilter copy(*a);
     copy.conditions[0].col_id = NString("*");
     EXPECT_STREQ("5", a->conditions[0].col_id.c_str());
     EXPECT_EQ(7, copy.flag);
     b = a;  // same record: nothing changes
-    EXPECT_EQ(2, a.useCount());
-    b.release();
-    EXPECT_EQ(1, a.useCount());
-    EXPECT_FALSE(b.hasObject());
+    EXPECT_EQ(2, a.use_count());
+    b.reset();
+    EXPECT_EQ(1, a.use_count());
+    EXPECT_FALSE(b);
+
+    // Counted handles of the layout records.
+    RvDbLayoutColPtr p(new RvDbLayoutCol());
+    RvDbLayoutColPtr q = p;
+    q = p;
+    q = q;
+    EXPECT_EQ(2, p.useCount());
+    {
+        RvDbLayoutColPtr r(q);
+        r->layout_item_id = NString("i1");
+        EXPECT_EQ(3, r.useCount());
+    }
+    p.release();
+    EXPECT_FALSE(p.hasObject());
+    EXPECT_EQ(0, p.useCount());
+    EXPECT_EQ(1, q.useCount());
+    EXPECT_STREQ("i1", q->layout_item_id.c_str());
+    p = q;
+    q = RvDbLayoutColPtr();
+    EXPECT_EQ(1, p.useCount());
 }
 
 class ListPageRecordDb : public ::testing::Test {
