@@ -35,3 +35,11 @@ std::string rvschemaLoadAll(const PgTestDatabase& db)
         err = rvschemaLoadFile(db, "sample_tables.sql");
     return err;
 }
+
+std::string rvschemaLoadListPages(const PgTestDatabase& db, bool samples)
+{
+    std::string err = rvschemaLoadFile(db, "schema_listpages.sql");
+    if (err.empty() && samples)
+        err = rvschemaLoadFile(db, "sample_listpages.sql");
+    return err;
+}

@@ -18,5 +18,8 @@ std::string rvschemaLoadFile(const PgTestDatabase& db, const std::string& fileNa
 std::string rvschemaLoadSchema(const PgTestDatabase& db);
 // Schema plus sample data.
 std::string rvschemaLoadAll(const PgTestDatabase& db);
+// List-page definition tables (tests/sql/schema_listpages.sql) and, with
+// samples, their rows (tests/sql/sample_listpages.sql).
+std::string rvschemaLoadListPages(const PgTestDatabase& db, bool samples = true);
 
 #endif
