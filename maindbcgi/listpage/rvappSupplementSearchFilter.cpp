@@ -4,18 +4,6 @@
 
 #include "comtrace.h"
 
-namespace {
-
-// The user's refer right on the column, as held in the set's permission
-// slot; a slot not filled in gives no right.
-bool canRefer(const RvdbColumnSet& set)
-{
-    const RvColPermission* perm = set.getPermissionPtr().get();
-    return perm != nullptr && perm->canRefer();
-}
-
-}  // namespace
-
 int rvappSupplementSearchFilter(const std::vector<RvdbColumnSetPtr>& columns,
                                 const std::vector<RvDbSearchFilterPtr>& filters,
                                 std::vector<RvDbSearchFilterPtr>& out)
@@ -29,7 +17,7 @@ int rvappSupplementSearchFilter(const std::vector<RvdbColumnSetPtr>& columns,
             if (strcmp(cond.col_id.c_str(), "*") == 0) {
                 continue;
             }
-            const RvdbColumnSet* set = nullptr;
+            RvdbColumnSet* set = nullptr;
             for (const RvdbColumnSetPtr& c : columns) {
                 if (strcmp(c->getColId().c_str(), cond.col_id.c_str()) == 0) {
                     set = c.get();
@@ -40,7 +28,7 @@ int rvappSupplementSearchFilter(const std::vector<RvdbColumnSetPtr>& columns,
                 COMTRACE("not found columnsetting colId[%s]", cond.col_id.c_str());
                 return -100025;
             }
-            if (!canRefer(*set)) {
+            if (!set->getColPermission().canRefer()) {
                 usable = false;
                 break;
             }
