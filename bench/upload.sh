@@ -18,6 +18,8 @@ mib=${BENCH_UPLOAD_MIB:-16}
 rounds=${BENCH_UPLOAD_ROUNDS:-9}
 build=${BENCH_BUILD_DIR:-build/release}
 
+command -v curl >/dev/null || { echo "bench: curl is needed" >&2; exit 1; }
+
 sinkpid=
 cleanup() { [ -n "$sinkpid" ] && kill "$sinkpid" 2>/dev/null || true; }
 trap cleanup EXIT
