@@ -541,10 +541,11 @@ int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
             comDebugLog("httpWriteMultipart %d,%d,%d\n", fd, 1, 1);
             out.flush();
             r = HTTP_ERR_ARG;
-        } else if (files)
+        } else if (files) {
             r = writeMultipart(out, names, values, count, files, boundary);
-        else if (body && *body)
+        } else if (body && *body) {
             r = out.put(body, std::strlen(body));
+        }
     }
     if (r == 0)
         r = out.flush();
