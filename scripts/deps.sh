@@ -84,7 +84,7 @@ sort_desc() {
         out+=("$v")
         for ((i = ${#out[@]} - 1; i > 0; i--)); do
             j=$((i - 1))
-            dpkg --compare-versions "${out[$i]}" gt "${out[$j]}" || break
+            dpkg --compare-versions "${out[i]}" gt "${out[j]}" || break
             t=${out[i]}; out[i]=${out[j]}; out[j]=$t
         done
     done

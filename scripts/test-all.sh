@@ -16,6 +16,12 @@ for b in $builds; do
         *) echo "unknown build $b" >&2; exit 2 ;;
     esac
     echo "=== build $b ==="
+    if [ "$b" = i386 ] && ! missing=$(scripts/deps.sh --check i386); then
+        echo "build i386 cannot run: missing packages: $missing"
+        echo "install them with scripts/deps.sh test (as root), or run the other two builds:"
+        echo "  RV_BUILDS=\"release asan\" make test"
+        status=1; continue
+    fi
     if ! cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null; then
         echo "configure of $b failed"; status=1; continue
     fi
