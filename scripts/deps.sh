@@ -140,10 +140,10 @@ pair_versions() {
     for b in "${natives[@]}"; do
         i=${ni[$b]:-(none)}
         [ "$i" != "(none)" ] || continue
-        [ "$i" = "${fc[$b]:-}" ] && [ "$i" = "${nc[$b]}" ] && continue
+        [ "$i" = "${fc[$b]:-}" ] && [ "$i" = "${nc[$b]:-}" ] && continue
         best=
         for v in ${fv[$b]:-}; do
-            for w in $i ${nv[$b]}; do
+            for w in $i ${nv[$b]:-}; do
                 if [ "$v" = "$w" ] && { [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; }; then
                     best=$v
                 fi
@@ -185,6 +185,7 @@ keep_installed() {
                 local o r=0
                 o=$(simulate "$@" "${pins[@]}" "$x=$v") || r=$?
                 if [ $r -eq 0 ] && ! removed_by "$o" | grep -qxF "$x"; then
+                    say "moving $x from $i to $v, so that it is not removed"
                     pins+=("$x=$v"); pinned[$x]=1; progress=1; break
                 fi
             done

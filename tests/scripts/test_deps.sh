@@ -110,7 +110,8 @@ check "i386 twin pinned to the highest common version" "" "--simulate libfoo-dev
     "+apt-get update failed \(attempt 2 of 2\)" "+going on with the package index" \
     "+$pins.* libfoo1=2\.0 libfoo1:i386=2\.0" "+ libfoo-dev=2\.0 libfoo-dev:i386=2\.0" \
     "+ libbar1=1\.0 libbar1:i386=1\.0" "+ libbaz1=1\.1 libbaz1:i386=1\.1" \
-    "+^Inst foo-tool \[3\.0\] \(2\.0 " "+^Inst libfoo-dev:i386 \(2\.0 " \
+    "+moving foo-tool from 3\.0 to 2\.0" "+^Inst foo-tool \[3\.0\] \(2\.0 " \
+    "+^Inst libfoo-dev:i386 \(2\.0 " \
     "-libc6=" "-^Remv" "-libqux1"
 
 check "package that would be removed stops the set-up" "
