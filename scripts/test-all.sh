@@ -2,7 +2,7 @@
 # Configures, builds and tests the three builds: x86_64 release, x86_64 with
 # AddressSanitizer + UndefinedBehaviorSanitizer, and 32-bit x86 (i386).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 jobs=$(nproc 2>/dev/null || echo 4)
 builds=${RV_BUILDS:-"release asan i386"}
 status=0
