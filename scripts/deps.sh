@@ -10,7 +10,8 @@
 #   i386  the 32-bit build: multilib and the i386 libraries
 #
 # --check     only lists the missing packages (exit status 1 if any)
-# --simulate  resolves as for an install but runs apt-get with -s
+# --simulate  resolves as for an install but runs apt-get with -s; the
+#             i386 packages are matched to the amd64 packages installed now
 #
 # A failing `apt-get update` (index files that could not be fetched) is
 # retried and then ignored; only packages that cannot be had stop the set-up.
