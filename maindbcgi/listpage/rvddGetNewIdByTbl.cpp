@@ -171,13 +171,14 @@ int rvddGetNewIdByTbl(CdDBConnection* connection, const char* tblId, const char*
             // The insert stays inside the savepoint: a concurrent first
             // allocation that committed the row first only costs a retry.
             ret = insertRow(connection, tbl, name, 1);
-            if (ret == CDDB_ERR_UNIQUE && attempts + 1 < RVDD_LOCK_ATTEMPTS) {
-                ++attempts;
-                ret = runPlain(connection, "rollback to savepoint spretry");
-                if (ret != 0) {
-                    return ret;
+            if (ret == CDDB_ERR_UNIQUE) {
+                int rb = runPlain(connection, "rollback to savepoint spretry");
+                if (rb != 0) {
+                    return rb;
                 }
-                continue;
+                if (++attempts < RVDD_LOCK_ATTEMPTS) {
+                    continue;
+                }
             }
             if (ret != 0) {
                 COMTRACE("ret[%d]", ret);
