@@ -1,5 +1,7 @@
 #include "RvDbOperatorDbLayoutCol.h"
 
+#include <climits>
+
 #include "RvDbOperator.h"
 #include "cddbconnection.h"
 #include "comtrace.h"
@@ -44,21 +46,26 @@ RvResult RvDbOperatorDbLayoutCol::saveAll(CdDBConnection* connection, const char
                 taken.push_back(c->layout_col_id);
             }
         }
-        int up = 0;
-        int down = -1;
+        long long up = 0;
+        long long down = -1;
         for (int id : taken) {
             if (id >= up) {
-                up = id + 1;
+                up = id + 1LL;
             }
             if (id <= down) {
-                down = id - 1;
+                down = id - 1LL;
             }
         }
         for (const RvDbLayoutColPtr& c : toInsert) {
-            int id = c->layout_col_id;
+            long long next = c->layout_col_id;
             if (c->is_new) {
-                id = c->layout_col_id >= 0 ? up++ : down--;
+                next = c->layout_col_id >= 0 ? up++ : down--;
             }
+            if (next > INT_MAX || next < INT_MIN) {
+                COMTRACE("ret[%d] col[%lld]", -100001, next);
+                return RvResult(-100001);
+            }
+            int id = static_cast<int>(next);
             RvResult r = insert(connection, tblId, layoutId, rowId, *c, &id);
             if (r.isError()) {
                 COMTRACE("ret[%d] col[%d]", r.getCode(), id);

@@ -1,5 +1,7 @@
 #include "RvDbOperatorDbLayoutRow.h"
 
+#include <climits>
+
 #include "RvDbOperator.h"
 #include "RvDbOperatorDbLayoutCol.h"
 #include "cddbconnection.h"
@@ -80,19 +82,23 @@ RvResult RvDbOperatorDbLayoutRow::saveAll(CdDBConnection* connection, const char
 
     if (rowOptions.insert) {
         // New ids keep clear of the stored ids and of the ids inserted as given.
-        int next = 0;
+        long long next = 0;
         for (int id : stored) {
             if (id >= next) {
-                next = id + 1;
+                next = id + 1LL;
             }
         }
         for (const RvDbLayoutRowPtr& r : toInsert) {
             if (!r->is_new && r->layout_row_id >= next) {
-                next = r->layout_row_id + 1;
+                next = r->layout_row_id + 1LL;
             }
         }
         for (const RvDbLayoutRowPtr& r : toInsert) {
-            int id = r->is_new ? next++ : r->layout_row_id;
+            if (r->is_new && next > INT_MAX) {
+                COMTRACE("ret[%d] row[%lld]", -100001, next);
+                return RvResult(-100001);
+            }
+            int id = r->is_new ? static_cast<int>(next++) : r->layout_row_id;
             RvResult res = insert(connection, tblId, layoutId, r, &id, colOptions.insert != 0);
             if (res.isError()) {
                 COMTRACE("ret[%d] row[%d]", res.getCode(), id);
