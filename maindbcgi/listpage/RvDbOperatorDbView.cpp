@@ -10,6 +10,7 @@
 #include "comstr.h"
 #include "comtrace.h"
 #include "rvappFieldCheck.h"
+#include "rvappGetDbView.h"
 #include "rvappListSql.h"
 #include "rvddGetNewIdByTbl.h"
 #include "rvddGetTblColList.h"
@@ -311,32 +312,17 @@ int RvDbOperatorDbView::checkViewNameUnique(CdDBConnection* connection, const ch
         COMTRACE("ret[%d]", -100001);
         return -100001;
     }
-    NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    std::vector<RvDbViewPtr> views;
+    int ret = rvappGetDbViewPtrArray(connection, tblId, nullptr, nullptr, nullptr, views);
     if (ret != 0) {
+        COMTRACE("ret[%d]", ret);
         return ret;
     }
-    NString sql;
-    sql.format("select %s,%s from %s where %s='%s'", "view_id", "view_name", TABLE, "tbl_id", escId.c_str());
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    for (; !result->isEOF(); result->next()) {
-        NString id, name;
-        ret = result->getValue(id, 0);
-        if (ret == 0) {
-            ret = result->getValue(name, 1);
-        }
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-        if (strcmp(name.c_str(), viewName.c_str()) != 0) {
+    for (const RvDbViewPtr& view : views) {
+        if (strcmp(view->view_name.c_str(), viewName.c_str()) != 0) {
             continue;
         }
-        if (skipViewId != nullptr && rvappTextToInt(id.c_str()) == *skipViewId) {
+        if (skipViewId != nullptr && view->view_id == *skipViewId) {
             continue;
         }
         COMTRACE("ret[%d] name[%.256s]", -320031, viewName.c_str());
