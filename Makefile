@@ -1,11 +1,13 @@
-# The two commands of the README.
+# The two commands of the README. Each installs the Debian packages it misses.
 .PHONY: test demo deps
 
 deps:
-	scripts/deps.sh
+	scripts/deps.sh test
 
-test: deps
+test:
+	scripts/deps.sh test
 	scripts/test-all.sh
 
-demo: deps
+demo:
+	scripts/deps.sh demo
 	scripts/demo.sh

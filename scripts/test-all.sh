@@ -2,7 +2,7 @@
 # Configures, builds and tests the three builds: x86_64 release, x86_64 with
 # AddressSanitizer + UndefinedBehaviorSanitizer, and 32-bit x86 (i386).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 jobs=$(nproc 2>/dev/null || echo 4)
 builds=${RV_BUILDS:-"release asan i386"}
 status=0
@@ -16,6 +16,12 @@ for b in $builds; do
         *) echo "unknown build $b" >&2; exit 2 ;;
     esac
     echo "=== build $b ==="
+    if [ "$b" = i386 ] && ! missing=$(scripts/deps.sh --check i386); then
+        echo "build i386 cannot run: missing packages: $missing"
+        echo "install them with scripts/deps.sh test (as root), or run the other two builds:"
+        echo "  RV_BUILDS=\"release asan\" make test"
+        status=1; continue
+    fi
     if ! cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null; then
         echo "configure of $b failed"; status=1; continue
     fi

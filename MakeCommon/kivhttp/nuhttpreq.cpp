@@ -56,6 +56,69 @@ int writeStr(int fd, HttpWriterFn writer, const std::string& s)
     return writeAll(fd, writer, s.data(), s.size());
 }
 
+// Collects request bytes and hands them to the writer in pieces of up to
+// HTTP_GATHER_SIZE bytes: small writes would each wait on the peer's
+// acknowledgement.
+class Gather {
+public:
+    Gather(int fd, HttpWriterFn writer)
+        : fd(fd), writer(writer), buf(static_cast<char*>(std::malloc(HTTP_GATHER_SIZE)))
+    {
+    }
+    ~Gather() { std::free(buf); }
+    Gather(const Gather&) = delete;
+    Gather& operator=(const Gather&) = delete;
+
+    bool ok() const { return buf != nullptr; }
+
+    int put(const char* data, size_t len)
+    {
+        while (len > 0) {
+            if (used == HTTP_GATHER_SIZE) {
+                int r = flush();
+                if (r < 0)
+                    return r;
+            }
+            size_t n = HTTP_GATHER_SIZE - used;
+            if (n > len)
+                n = len;
+            std::memcpy(buf + used, data, n);
+            used += n;
+            data += n;
+            len -= n;
+        }
+        return 0;
+    }
+    int put(const std::string& s) { return put(s.data(), s.size()); }
+
+    // Room for len more bytes (at most HTTP_GATHER_SIZE), flushing first when
+    // there is less; commit() then takes what was stored there.
+    int room(size_t len, char** at)
+    {
+        if (HTTP_GATHER_SIZE - used < len) {
+            int r = flush();
+            if (r < 0)
+                return r;
+        }
+        *at = buf + used;
+        return 0;
+    }
+    void commit(size_t len) { used += len; }
+
+    int flush()
+    {
+        size_t n = used;
+        used = 0;
+        return writeAll(fd, writer, buf, n);
+    }
+
+private:
+    int fd;
+    HttpWriterFn writer;
+    char* buf;
+    size_t used = 0;
+};
+
 class SocketInput : public HttpInput {
 public:
     explicit SocketInput(int fd) : fd(fd) {}
@@ -277,20 +340,16 @@ int httpGetMultipartLength(const char* body, NUAttachFileList* files, char*** na
     return 0;
 }
 
-int httpWriteMultipart(int fd, char** names, char** values, int count, NUAttachFileList* files,
-                       const char* boundary, HttpWriterFn writer)
+namespace {
+
+int writeMultipart(Gather& out, char** names, char** values, int count, NUAttachFileList* files,
+                   const char* boundary)
 {
-    if (fd < 0 || !files || !boundary) {
-        comDebugLog("httpWriteMultipart %d,%d,%d\n", fd, files ? 1 : 0, boundary ? 1 : 0);
-        return HTTP_ERR_ARG;
-    }
-    if (!writer)
-        writer = sockWrite;
     int r;
     for (int i = 0; i < count; ++i) {
         std::string s = std::string(boundary) + "\r\nContent-Disposition: form-data; name=\""
                         + quotedName(names[i]) + "\"\r\n\r\n" + (values[i] ? values[i] : "") + "\r\n";
-        if ((r = writeStr(fd, writer, s)) < 0)
+        if ((r = out.put(s)) < 0)
             return r;
     }
     int n = files->getCount();
@@ -303,21 +362,28 @@ int httpWriteMultipart(int fd, char** names, char** values, int count, NUAttachF
         std::string s = std::string(boundary) + "\r\nContent-Disposition: form-data; name=\""
                         + quotedName(part) + "\"; filename=\"" + quotedName(rec->fileName.c_str())
                         + "\"\r\nContent-Type: " + quotedName(rec->mimeType.c_str()) + "\r\n\r\n";
-        if ((r = writeStr(fd, writer, s)) < 0)
+        if ((r = out.put(s)) < 0)
             return r;
         int in = comLockFileRead(rec->filePath.c_str(), 1, 0, 0);
         if (in < 0) {
             comDebugLog("httpWriteMultipart open path[%s] errno[%d]\n", rec->filePath.c_str(), errno);
+            out.flush();
             return HTTP_ERR_PART;
         }
         // Exactly the measured size goes out, so the Content-Length holds.
+        // The file is read in 4096-byte blocks straight into the gathered
+        // output.
         long long left = rec->size;
-        char buf[4096];
         while (left != 0) {
-            size_t want = sizeof buf;
+            size_t want = 4096;
             if (left > 0 && static_cast<long long>(want) > left)
                 want = static_cast<size_t>(left);
-            ssize_t got = comFileRead(in, buf, want);
+            char* at = nullptr;
+            if ((r = out.room(want, &at)) < 0) {
+                close(in);
+                return r;
+            }
+            ssize_t got = comFileRead(in, at, want);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0) {
@@ -325,20 +391,34 @@ int httpWriteMultipart(int fd, char** names, char** values, int count, NUAttachF
                     break;
                 comDebugLog("httpWriteMultipart read path[%s] errno[%d]\n", rec->filePath.c_str(), errno);
                 close(in);
+                out.flush();
                 return HTTP_ERR_PART;
             }
-            if ((r = writeAll(fd, writer, buf, static_cast<size_t>(got))) < 0) {
-                close(in);
-                return r;
-            }
+            out.commit(static_cast<size_t>(got));
             if (left > 0)
                 left -= got;
         }
         close(in);
-        if ((r = writeStr(fd, writer, "\r\n")) < 0)
+        if ((r = out.put("\r\n", 2)) < 0)
             return r;
     }
-    return writeStr(fd, writer, std::string(boundary) + "--\r\n");
+    return out.put(std::string(boundary) + "--\r\n");
+}
+
+} // namespace
+
+int httpWriteMultipart(int fd, char** names, char** values, int count, NUAttachFileList* files,
+                       const char* boundary, HttpWriterFn writer)
+{
+    if (fd < 0 || !files || !boundary) {
+        comDebugLog("httpWriteMultipart %d,%d,%d\n", fd, files ? 1 : 0, boundary ? 1 : 0);
+        return HTTP_ERR_ARG;
+    }
+    Gather out(fd, writer ? writer : sockWrite);
+    if (!out.ok())
+        return HTTP_ERR_NOMEM;
+    int r = writeMultipart(out, names, values, count, files, boundary);
+    return r < 0 ? r : out.flush();
 }
 
 int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
@@ -451,13 +531,25 @@ int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
     }
     head += "\r\n";
 
-    r = writeStr(fd, writer, head);
-    if (r == 0) {
-        if (files)
-            r = httpWriteMultipart(fd, names, values, count, files, boundary, writer);
-        else if (body && *body)
-            r = writeAll(fd, writer, body, std::strlen(body));
+    Gather out(fd, writer);
+    if (!out.ok()) {
+        comCgiFreeRequest(count, names, values, nullptr, nullptr);
+        return HTTP_ERR_NOMEM;
     }
+    r = out.put(head);
+    if (r == 0) {
+        if (files && fd < 0) {
+            comDebugLog("httpWriteMultipart %d,%d,%d\n", fd, 1, 1);
+            out.flush();
+            r = HTTP_ERR_ARG;
+        } else if (files) {
+            r = writeMultipart(out, names, values, count, files, boundary);
+        } else if (body && *body) {
+            r = out.put(body, std::strlen(body));
+        }
+    }
+    if (r == 0)
+        r = out.flush();
     comCgiFreeRequest(count, names, values, nullptr, nullptr);
     return r;
 }

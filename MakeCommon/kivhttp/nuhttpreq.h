@@ -23,7 +23,8 @@ enum {
     HTTP_LENGTH_LINE_SIZE = 64,
     HTTP_LINE_SIZE = 8191,            // one head line: at most 8190 bytes
     HTTP_HEAD_MAX = 65536,            // whole reply head
-    HTTP_BODY_MAX = 256 * 1024 * 1024 // reply body
+    HTTP_BODY_MAX = 256 * 1024 * 1024, // reply body
+    HTTP_GATHER_SIZE = 65536           // request bytes handed to the writer at once
 };
 
 // Writer: (descriptor, data, length) -> bytes written or a negative code.
@@ -31,7 +32,8 @@ typedef int (*HttpWriterFn)(int fd, const void* data, int length);
 
 // Writes one request. A URL, host, method or extra header holding CR, LF or
 // other control bytes is refused with -9. absoluteUrl puts the whole URL in
-// the request line. writer null: sockWrite.
+// the request line. writer null: sockWrite. The writer is called with up to
+// HTTP_GATHER_SIZE bytes at a time; file parts are read in 4096-byte blocks.
 int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
               const char* basicPwd, const char* proxyUser, const char* proxyPwd,
               const char* host, int port, NUAttachFileList* files, int headerCount,

@@ -1,0 +1,42 @@
+// Text builders of the definition writers' INSERT and UPDATE statements:
+// values become literals (quoted and escaped text, unquoted numbers, null
+// for an empty value) in comma-separated name, value and set lists.
+#ifndef RVDBOPERATOR_H
+#define RVDBOPERATOR_H
+
+#include "nstring.h"
+
+class CdDBSqlEncoder;
+
+class RvDbOperator {
+public:
+    // Initial size of the writers' list buffers.
+    enum { LIST_SIZE = 4096 };
+
+    // sql = "insert into <table> (<names>) values(<values>)"; -100001 for a
+    // missing table name.
+    static int makeInsertSql(NString& sql, const char* table, const NStringBuffer& names,
+                             const NStringBuffer& values);
+    // Decimal text.
+    static void intToText(NString& out, int value);
+    // One-character text; the character 0 or a blank gives an empty text.
+    static void charToText(NString& out, char value);
+
+    // Appends "name=<literal>" (comma first unless the list is empty). An
+    // empty value is null; quote puts a non-empty value in single quotes
+    // as it stands. -100001 for a missing name (nothing appended).
+    static int addSetItem(const char* name, const NString& value, NStringBuffer& set, bool quote);
+    // addSetItem of the escaped value, quoted; the encoder's code on failure.
+    static int addSetItemEscaped(CdDBSqlEncoder* encoder, const char* name, const NString& value,
+                                 NStringBuffer& set);
+    static int addSetItemInt(const char* name, int value, NStringBuffer& set);
+
+    // Appends the name to names and the literal to values, as addSetItem.
+    static int addInsertItem(const char* name, const NString& value, NStringBuffer& names,
+                             NStringBuffer& values, bool quote);
+    static int addInsertItemInt(const char* name, int value, NStringBuffer& names, NStringBuffer& values);
+    static int addInsertItemEscaped(CdDBSqlEncoder* encoder, const char* name, const NString& value,
+                                    NStringBuffer& names, NStringBuffer& values);
+};
+
+#endif
