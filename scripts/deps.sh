@@ -24,7 +24,8 @@ set -euo pipefail
 
 declare -A group
 group[demo]="cmake ninja-build g++ make libpq-dev libssl-dev nlohmann-json3-dev postgresql python3"
-group[test]="@demo pkg-config googletest libgtest-dev libgmock-dev openssl bc time"
+group[test]="@demo pkg-config googletest libgtest-dev libgmock-dev openssl bc time
+             lighttpd chromium chromium-driver python3-selenium"
 group[i386]="g++-multilib libpq5:i386 libssl-dev:i386"
 
 update_tries=${RV_DEPS_UPDATE_TRIES:-3}
