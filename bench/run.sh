@@ -2,6 +2,8 @@
 # Export benchmark: exportbat against PostgreSQL's own \copy on the same
 # table, at 10^4, 10^5 and 10^6 records (BENCH_SIZES overrides), plus a
 # table with a file column and 10^4 records with one attachment each.
+# At 10^5 records (BENCH_DOWNLOAD overrides) the list-page CSV download of
+# the same table runs through the test CGI driver too.
 # Prints a Markdown table and writes it to bench/results.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,13 +13,15 @@ prefix=$work/prefix
 pgdir=$work/pg
 sizes=${BENCH_SIZES:-"10000 100000 1000000"}
 files=${BENCH_FILES:-10000}
+download=${BENCH_DOWNLOAD:-100000}
 
 cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
 scripts/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release --target exportbat >/dev/null
+cmake --build build/release --target exportbat rvlistcsv >/dev/null
+cgi=$top/build/release/tests/cgi/rvlistcsv.cgi
 rm -rf "$work" && mkdir -p "$work"
 cmake --install build/release --prefix "$prefix" >/dev/null
 mkdir -p "$prefix/syslog"
@@ -27,6 +31,7 @@ export PGHOST=127.0.0.1 PGPORT PGPASSWORD=tolpa
 PGPORT=$(cat "$pgdir/port")
 q() { psql -q -X -v ON_ERROR_STOP=1 -U vikra -d vikra "$@"; }
 q -f tests/sql/schema_tables.sql >/dev/null
+q -f tests/sql/schema_listpages.sql >/dev/null
 
 # Table 101: ten typical columns (text, number, date-time, select).
 q <<'SQL' >/dev/null
@@ -55,11 +60,27 @@ CREATE TABLE tbl00102 (rvkey numeric(9) PRIMARY KEY, regist_uname character vary
   regist_date timestamp without time zone, update_uname character varying(256),
   update_date timestamp without time zone, col00001 text, col00002 character(1));
 CREATE TABLE tbl00102_lob (LIKE tbl00101_lob INCLUDING ALL);
+INSERT INTO rvsys_user (id, name) VALUES (1, '管理者');
+INSERT INTO rv_view (tbl_id, view_id, view_name, seqno, l_layout_id, i_layout_id, d_layout_id,
+  rows_per_page, dispflg, defflg) VALUES (101, 1, '標準', 1, 1, -1, -1, 20, '1', '1');
 SQL
 
 cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col00007, col00008, col00009, col00010, regist_uname, regist_date, update_uname, update_date"
 mkdir -p "$work/root/rvdata"
 printf 'dbs=127.0.0.1\ndbname=vikra\ndbuser=vikra\ndbpwd=tolpa\n' > "$work/root/rvdata/app"
+
+# The download: an administrator's session with the state a list page
+# starts from (saved by the driver), every column, no header row.
+sid=BENCHSESSION0000000001
+mkdir -p "$work/root/rvsession/${sid:6:2}${sid:8:2}/${sid:12}" "$work/root/rvdata/tmp"
+printf 'uid=1\nadmin=1\n' > "$work/root/rvsession/${sid:6:2}${sid:8:2}/${sid:12}/session"
+dlquery="wid=bench&tid=101$(printf '&cid=%s' -1 -2 -3 -4 -5 1 2 3 4 5 6 7 8 9 10)"
+cgirun() {
+    env REQUEST_METHOD=GET QUERY_STRING="$dlquery" HTTP_COOKIE="rvsid=$sid" \
+        RV_TEST_ROOT="$work/root" "$@"
+}
+cgirun "$cgi" --save-state
+download_line=
 
 now() { date +%s.%N; }
 # exportbat's own statement asks the server for the dates as
@@ -90,6 +111,18 @@ for n in $sizes; do
     results+=$'\n'"$(printf '| %d | %.2f | %.2f | %.2f | %.2f | %.2f | %d |' "$n" "$e" "$c" "$(echo "$e / $c" | bc -l)" "$s" "$(echo "$e / $s" | bc -l)" "$rss")"
     lines=$(( $(wc -l < "$out/tbl00101/data.csv") ))
     [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
+    if [ "$n" = "$download" ]; then
+        t0=$(now)
+        cgirun /usr/bin/time -f '%M' -o "$work/cgirss" "$cgi" > "$work/download.csv"
+        t1=$(now)
+        d=$(echo "$t1 - $t0" | bc -l)
+        crss=$(( $(cat "$work/cgirss") / 1024 ))
+        lines=$(( $(grep -c $'\r$' "$work/download.csv") ))
+        [ "$lines" -ge "$n" ] || { echo "bench: the download has $lines lines for $n records" >&2; exit 1; }
+        [ "$crss" -lt 64 ] || { echo "bench: the download took $crss MiB" >&2; exit 1; }
+        download_line=$(printf 'List-page CSV download of the same %d records (all 15 columns, no header row) through the test CGI driver: %.2f s, exportbat %.2f s (ratio %.2f); driver peak RSS %d MiB.' \
+            "$n" "$d" "$e" "$(echo "$d / $e" | bc -l)" "$crss")
+    fi
 done
 
 # Attachments: one small file per record, statements counted from the SQL log.
@@ -124,6 +157,7 @@ files_stmts=$(printf 'Statements sent: %d (%.2f per record); each attachment is 
     echo
     echo "$results"
     echo
+    [ -z "$download_line" ] || { echo "$download_line"; echo; }
     echo "$files_plain"
     echo
     echo "$files_indexed"

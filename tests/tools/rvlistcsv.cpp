@@ -5,12 +5,16 @@
 // "rvsid"; the session directory holds the file "session" with the user's
 // "uid" and "admin". RV_LOCAL_DIR (default: the source tree's local/)
 // holds ja/message and ja/vikra; RV_TRACE, when set, is the trace file.
+// With the argument --save-state it saves an empty page state for the
+// request's "tid" and "wid" instead (for the benchmark).
 // On a failure the result code goes to standard error and the exit status
 // is 1.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "RvDbRecordListCsv.h"
+#include "RvdbRecordListPageCommand.h"
 #include "comcgi.h"
 #include "comcgireq.h"
 #include "comtrace.h"
@@ -46,10 +50,23 @@ int loadSessionUser(const RvAppCtx& ctx, RvSession& session)
     return 0;
 }
 
+// Saves the state a list page starts from.
+int saveEmptyState(const RvAppCtx& ctx, const RvSession& session, const RvParamArray& params)
+{
+    NString dir, tid, wid;
+    int ret = ctx.makeSessionFilePath(session.id, dir);
+    if (ret != 0)
+        return ret;
+    rvappGetParamValue(tid, params, "tid", "");
+    rvappGetParamValue(wid, params, "wid", "");
+    return RvdbRecordListPageCommand(dir, tid, wid).save();
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool saveState = argc > 1 && strcmp(argv[1], "--save-state") == 0;
     if (const char* trace = getenv("RV_TRACE"))
         comTraceSetPath(trace);
     const char* localEnv = getenv("RV_LOCAL_DIR");
@@ -87,10 +104,12 @@ int main()
         free(cookies[i]);
     free(cookies);
 
+    RvParamArray params = {count, names, values};
     int code = loadSessionUser(*ctx, session);
-    if (code == 0) {
+    if (code == 0 && saveState) {
+        code = saveEmptyState(*ctx, session, params);
+    } else if (code == 0) {
         ctx->getUser() = session.user;
-        RvParamArray params = {count, names, values};
         RvDbRecordListCsv command;
         code = command.execute(*ctx, session, params).getCode();
     }
