@@ -50,6 +50,15 @@ INSERT INTO tbl00012 (rvkey, col00001, col00002, col00003, col00004, col00005) V
   (3, '鈴木', repeat('あ', 60000), 3, '営業', NULL),
   (4, '佐藤', 'x', 100, '総務', NULL),
   (5, '高橋', NULL, 50, '営業', NULL);
+INSERT INTO rv_layout_item (tbl_id, layout_item_id, layout_item_type, col_id) VALUES
+  (12, '103', '0', '3'), (12, '101', '0', '1'), (12, '100', '0', '-1'), (12, '102', '0', '2'),
+  (12, '104', '0', '4'), (12, '105', '0', '5');
+INSERT INTO rv_layout (tbl_id, layout_id, layout_type) VALUES (12, 1, 'l');
+INSERT INTO rv_layout_row (tbl_id, layout_id, layout_row_id, seqno, layout_cols, layout_row_type)
+  VALUES (12, 1, 0, 1, 2, 'n');
+INSERT INTO rv_layout_col (tbl_id, layout_id, layout_row_id, layout_col_id, layout_item_id) VALUES
+  (12, 1, 0, 0, '103'), (12, 1, 0, 1, '101');
+INSERT INTO rv_layout_item_format (tbl_id, layout_id, layout_item_id, width) VALUES (12, 1, '101', '100');
 )SQL";
 
 inline const char* const kSid2 = "AAAAAABBCCDDEEEEEEEEE2";  // user 2

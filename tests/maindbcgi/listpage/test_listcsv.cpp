@@ -3,10 +3,16 @@
 #include <regex>
 
 #include "listcsvfixture.h"
+#include "rvappctx.h"
 
 namespace {
 
 using namespace listcsv;
+
+std::string str(const NString& s)
+{
+    return s.c_str();
+}
 
 class ListCsvDownload : public ListCsvFixture {
 protected:
@@ -147,6 +153,65 @@ TEST_F(ListCsvDownload, FailedWritePartWayIsAFailure)
     EXPECT_EQ(0u, r.err.find("-1 ")) << r.err;
     EXPECT_NE(std::string::npos, sjisToUtf8(r.body.substr(0, r.body.find("\r\n,\r\n") + 5)).find("二行目"));
     EXPECT_EQ(std::string::npos, r.body.find("\r\n\x8d\xb2\x93\xa1,"));  // no 佐藤 line
+}
+
+// The list page itself (no selected columns): layout, grid, visible items,
+// widths, fixed item and paging.
+TEST_F(ListCsvDownload, ApplyResolvesTheListLayoutPage)
+{
+    RvAppCtx* ctx = RvAppCtx::getInstance();
+    ASSERT_EQ(0, ctx->load(dir->path().c_str()));
+    ASSERT_EQ(0, ctx->connect());
+    ctx->getUser().id = "2";
+    const NString session(sessionDir(kSid2).c_str());
+    RvdbRecordListPageCommand cmd(session, NString("12"), NString("x"));
+    cmd.setVisibleColumns({NString("103"), NString("101"), NString("104")});
+    ASSERT_EQ(0, cmd.setColumnWidth(NString("1"), NString("60")));  // no such item: no effect
+    ASSERT_EQ(0, cmd.setColumnWidth(NString("101"), NString("200")));
+    cmd.setFixedColId(NString("105"));
+    cmd.setLimit(NString("1"));
+    cmd.setRow(NString("-5"));
+    ASSERT_EQ(0, cmd.save());
+    // A second load appends the saved widths again; the first pair of an
+    // item holds, which is the one a change between the loads set.
+    RvdbRecordListPageCommand loaded(session, NString("12"), NString("x"));
+    ASSERT_EQ(0, loaded.load());
+    ASSERT_EQ(0, loaded.setColumnWidth(NString("101"), NString("300")));
+    ASSERT_EQ(0, loaded.load());
+    ASSERT_EQ(4u, loaded.getColumnWidths().size());
+    RvdbRecordListPage page;
+    ASSERT_EQ(0, RvdbRecordListPageCommand::apply(page, loaded, ctx->getUser(), ctx->getConnection(false)));
+    EXPECT_EQ(1, page.view.view_id);
+    EXPECT_EQ("", str(page.hasTotals));
+    std::vector<std::string> cells;
+    for (const RvDbLayoutGridCell& c : page.grid.cells)
+        cells.push_back(str(c.item->layout_item_id));
+    EXPECT_EQ((std::vector<std::string>{"103", "101", "104"}), cells);
+    for (const RvDbLayoutItemFormatPtr& f : page.grid.formats) {
+        if (str(f->layout_item_id) == "101") {
+            EXPECT_EQ("300", str(f->width));
+        }
+    }
+    // Nearest visible item before 105 in layout order (3, 1, -1, 2, 4, 5).
+    EXPECT_EQ("104", str(page.fixedItem));
+    // Limit 1 asks for 2 records from the first; the cells' columns are
+    // selected, in table order.
+    int rows = 0;
+    NString key;
+    for (; !page.records->isEOF() && rows < 10; page.records->next()) {
+        if (rows++ == 0)
+            page.records->getValueByName(key, "a.rvkey");
+    }
+    EXPECT_EQ(2, rows);
+    EXPECT_EQ("1", str(key));
+    std::vector<std::string> fields;
+    for (int i = 0; i < page.records->getFieldCount(); ++i) {
+        NString name;
+        page.records->getFieldName(name, i);
+        fields.push_back(str(name));
+    }
+    EXPECT_EQ((std::vector<std::string>{"a.rvkey", "a.col00001", "a.col00003", "a.col00004"}), fields);
+    ctx->disconnect();
 }
 
 }  // namespace
