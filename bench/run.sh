@@ -15,6 +15,13 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 work=$top/build/bench
 pgdir=$work/pg
+# Written files go to memory when it can take them: the shared disk's
+# delays would swamp what is measured. BENCH_OUT overrides.
+out=${BENCH_OUT:-}
+if [ -z "$out" ]; then
+    out=$work/files
+    [ -d /dev/shm ] && [ -w /dev/shm ] && out=/dev/shm/rvbench.$$
+fi
 sizes=${BENCH_SIZES:-"10000 100000 1000000"}
 attach=${BENCH_ATTACH:-"10000 100000"}
 
@@ -29,7 +36,7 @@ if [ -z "$builds" ]; then
     fi
 fi
 
-cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; }
+cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; rm -rf "$out"; }
 trap cleanup EXIT
 
 rm -rf "$work" && mkdir -p "$work"
@@ -124,8 +131,8 @@ for n in $sizes; do
         timestamp '2025-01-01' + g * interval '1 hour', CASE WHEN g % 2 = 0 THEN '一般' ELSE '特別' END, '完了'
         FROM generate_series(1, $n) g" -c "VACUUM ANALYZE tbl00101" >/dev/null
     for b in $builds; do
-        export_run "$b" bench "$work/out"
-        lines=$(( $(wc -l < "$work/out/tbl00101/data.csv") ))
+        export_run "$b" bench "$out/rows"
+        lines=$(( $(wc -l < "$out/rows/tbl00101/data.csv") ))
         [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
         t1=$(now)
         q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
@@ -142,8 +149,8 @@ q -c "TRUNCATE tbl00101" >/dev/null
 # ---- attachments ------------------------------------------------------------
 # The anchor: one psql session exporting each large object into a folder.
 anchor_run() {
-    fresh "$work/anchor"
-    q -A -t -c "select '\\lo_export ' || lobfile || ' ''$work/anchor/' || content_id || '''' from tbl00102_lob order by content_id" \
+    fresh "$out/anchor"
+    q -A -t -c "select '\\lo_export ' || lobfile || ' ''$out/anchor/' || content_id || '''' from tbl00102_lob order by content_id" \
         > "$work/anchor.psql"
     local t0 t1
     t0=$(now)
@@ -151,13 +158,13 @@ anchor_run() {
     t1=$(now)
     anchor=$(calc "$t1 - $t0")
     local got
-    got=$(find "$work/anchor" -type f | wc -l)
+    got=$(find "$out/anchor" -type f | wc -l)
     [ "$got" -eq "$1" ] || { echo "bench: the anchor wrote $got files for $1" >&2; exit 1; }
 }
 files_run() {  # build, records
-    export_run "$1" benchfiles "$work/outfiles"
+    export_run "$1" benchfiles "$out/outfiles"
     local got
-    got=$(find "$work/outfiles/tbl00102" -type f -name 'file*.txt' | wc -l)
+    got=$(find "$out/outfiles/tbl00102" -type f -name 'file*.txt' | wc -l)
     [ "$got" -eq "$2" ] || { echo "bench: exportbat wrote $got files for $2" >&2; exit 1; }
 }
 atts="| build | records | index on (rvkey, col_id) | exportbat (s) | per attachment (ms) | \\lo_export session (s) | ratio | exportbat peak RSS (MiB) |
@@ -204,7 +211,7 @@ stmt_line=$(printf 'Statements sent for %d records with one attachment each: %d 
 note=""
 case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its libraries (libpq5:i386, libssl-dev:i386) are not installed."$'\n' ;; esac
 {
-    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, builds: $builds."
+    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, builds: $builds; files written to $(df --output=fstype "$out" | tail -n 1)."
     echo
     echo "$rows"
     echo
