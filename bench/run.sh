@@ -1,30 +1,63 @@
 #!/usr/bin/env bash
-# Export benchmark: exportbat against PostgreSQL's own \copy on the same
-# table, at 10^4, 10^5 and 10^6 records (BENCH_SIZES overrides), plus a
-# table with a file column and 10^4 records with one attachment each.
-# At 10^5 records (BENCH_DOWNLOAD overrides) the list-page CSV download of
-# the same table runs through the test CGI driver too.
-# Prints a Markdown table and writes it to bench/results.md.
+# Export benchmark, for the x86_64 build and, when its libraries are
+# installed, the i386 build:
+# - rows: exportbat against PostgreSQL's own \copy of the same table and of
+#   the very select exportbat sends, at 10^4, 10^5 and 10^6 records
+#   (BENCH_SIZES);
+# - attachments: one attachment of 1.4 to 4 KB per record at 10^4 and 10^5
+#   records (BENCH_ATTACH), without and with an index on (rvkey, col_id),
+#   against one psql session running \lo_export for each of the same objects
+#   into a folder; statements counted from the SQL log at the first size.
+# - download: the list-page CSV download of the rows table at 10^5 records
+#   (BENCH_DOWNLOAD), every column, no header row, through the test CGI
+#   driver of the x86_64 build, next to exportbat on the same table.
+# Peak resident memory of every exportbat run. Prints Markdown and writes it
+# to bench/results.md. Other work on the machine makes the figures noisy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 work=$top/build/bench
-prefix=$work/prefix
 pgdir=$work/pg
+# Written files go to memory when it can take them: the shared disk's
+# delays would swamp what is measured. BENCH_OUT overrides.
+out=${BENCH_OUT:-}
+if [ -z "$out" ]; then
+    out=$work/files
+    [ -d /dev/shm ] && [ -w /dev/shm ] && out=/dev/shm/rvbench.$$
+fi
 sizes=${BENCH_SIZES:-"10000 100000 1000000"}
-files=${BENCH_FILES:-10000}
+attach=${BENCH_ATTACH:-"10000 100000"}
 download=${BENCH_DOWNLOAD:-100000}
 
-cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; }
+for tool in psql bc /usr/bin/time cmake ninja; do
+    command -v "$tool" >/dev/null || { echo "bench: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
+done
+builds=${BENCH_BUILDS:-}
+if [ -z "$builds" ]; then
+    builds=x86_64
+    if dpkg-query -W -f='${Status}\n' libpq5:i386 libssl-dev:i386 2>/dev/null | grep -c 'install ok installed' | grep -qx 2; then
+        builds="x86_64 i386"
+    fi
+fi
+
+cleanup() { scripts/pgtest.sh stop "$pgdir" >/dev/null 2>&1 || true; rm -rf "$out"; }
 trap cleanup EXIT
 
-scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release --target exportbat rvlistcsv >/dev/null
-cgi=$top/build/release/tests/cgi/rvlistcsv.cgi
 rm -rf "$work" && mkdir -p "$work"
-cmake --install build/release --prefix "$prefix" >/dev/null
-mkdir -p "$prefix/syslog"
+for b in $builds; do
+    case $b in
+        x86_64) args=() ;;
+        i386) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake) ;;
+        *) echo "bench: unknown build $b" >&2; exit 1 ;;
+    esac
+    cmake -S . -B "build/bench-$b" -G Ninja -DCMAKE_BUILD_TYPE=Release "${args[@]}" >/dev/null
+    targets=(exportbat)
+    if [ "$b" = x86_64 ]; then targets+=(rvlistcsv); fi
+    cmake --build "build/bench-$b" -j4 --target "${targets[@]}" >/dev/null
+    mkdir -p "$work/prefix-$b/bin" "$work/prefix-$b/local/ja" "$work/prefix-$b/syslog"
+    cp "build/bench-$b/export/exportbat" "$work/prefix-$b/bin/"
+    cp local/ja/message local/ja/vikra "$work/prefix-$b/local/ja/"
+done
 
 scripts/pgtest.sh start "$pgdir" >/dev/null
 export PGHOST=127.0.0.1 PGPORT PGPASSWORD=tolpa
@@ -34,6 +67,7 @@ q -f tests/sql/schema_tables.sql >/dev/null
 q -f tests/sql/schema_listpages.sql >/dev/null
 
 # Table 101: ten typical columns (text, number, date-time, select).
+# Table 102: a text and a file column.
 q <<'SQL' >/dev/null
 INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES (101, '1', 1, 'bench', now()), (102, '1', 2, 'benchfiles', now());
 INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type)
@@ -65,12 +99,16 @@ INSERT INTO rv_view (tbl_id, view_id, view_name, seqno, l_layout_id, i_layout_id
   rows_per_page, dispflg, defflg) VALUES (101, 1, '標準', 1, 1, -1, -1, 20, '1', '1');
 SQL
 
-cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col00007, col00008, col00009, col00010, regist_uname, regist_date, update_uname, update_date"
-mkdir -p "$work/root/rvdata"
-printf 'dbs=127.0.0.1\ndbname=vikra\ndbuser=vikra\ndbpwd=tolpa\n' > "$work/root/rvdata/app"
+mkdir -p "$work/root/rvdata" "$work/run"
+app="dbs=127.0.0.1
+dbname=vikra
+dbuser=vikra
+dbpwd=tolpa"
+printf '%s\n' "$app" > "$work/root/rvdata/app"
 
 # The download: an administrator's session with the state a list page
 # starts from (saved by the driver), every column, no header row.
+cgi=$top/build/bench-x86_64/tests/cgi/rvlistcsv.cgi
 sid=BENCHSESSION0000000001
 mkdir -p "$work/root/rvsession/${sid:6:2}${sid:8:2}/${sid:12}" "$work/root/rvdata/tmp"
 printf 'uid=1\nadmin=1\n' > "$work/root/rvsession/${sid:6:2}${sid:8:2}/${sid:12}/session"
@@ -79,88 +117,148 @@ cgirun() {
     env REQUEST_METHOD=GET QUERY_STRING="$dlquery" HTTP_COOKIE="rvsid=$sid" \
         RV_TEST_ROOT="$work/root" "$@"
 }
-cgirun "$cgi" --save-state
 download_line=
+if [ -x "$cgi" ]; then
+    cgirun "$cgi" --save-state
+fi
 
 now() { date +%s.%N; }
+# Removing many files costs the disk for a while after rm returns (the
+# file system discards the freed blocks): finish that before timing.
+fresh() { rm -rf "$1" && sync && mkdir -p "$1"; }
+calc() { echo "$1" | bc -l; }
+# Runs exportbat of build $1 for table name $2 into directory $3; sets
+# secs and rss (MiB).
+export_run() {
+    fresh "$3"
+    local t0 t1
+    t0=$(now)
+    /usr/bin/time -f '%M' -o "$work/rss" "$work/prefix-$1/bin/exportbat" -h "$work/root" -s "$work/run" \
+        -l "$work/run" -files "$3/" -range assign -dbname "$2" >/dev/null
+    t1=$(now)
+    secs=$(calc "$t1 - $t0")
+    rss=$(( $(tail -n 1 "$work/rss") / 1024 ))
+}
+
+# ---- rows -------------------------------------------------------------------
+cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col00007, col00008, col00009, col00010, regist_uname, regist_date, update_uname, update_date"
 # exportbat's own statement asks the server for the dates as
 # TO_CHAR(..., 'YYYYMMDDHH24MISS'), which costs the server far more than the
 # plain columns: \copy of that same select is shown too, so the client's
 # share can be told apart from the server's.
 tochar() { echo "TO_CHAR($1 ,'YYYYMMDDHH24MISS')"; }
 samesel="select rvkey, col00001, col00002, col00003, col00004, col00005, col00006, $(tochar col00007), $(tochar col00008), col00009, col00010, regist_uname, $(tochar regist_date), update_uname, $(tochar update_date) from tbl00101 order by rvkey"
-results="| records | exportbat (s) | \\copy (s) | ratio | \\copy of the same select (s) | ratio to it | exportbat peak RSS (MiB) |
-|---:|---:|---:|---:|---:|---:|---:|"
+rows="| build | records | exportbat (s) | \\copy (s) | ratio | \\copy of the same select (s) | ratio to it | exportbat peak RSS (MiB) |
+|---|---:|---:|---:|---:|---:|---:|---:|"
 for n in $sizes; do
     q -c "TRUNCATE tbl00101" -c "INSERT INTO tbl00101 SELECT g, '山田 太郎', timestamp '2024-01-01' + g * interval '1 minute', NULL, NULL,
         '顧客' || g, '東京都千代田区' || g || '番地', CASE WHEN g % 3 = 0 THEN E'備考\n' || g ELSE NULL END,
         g * 1.5, g % 100, 123.45678, timestamp '2024-01-01' + g * interval '1 second',
         timestamp '2025-01-01' + g * interval '1 hour', CASE WHEN g % 2 = 0 THEN '一般' ELSE '特別' END, '完了'
-        FROM generate_series(1, $n) g" -c "ANALYZE tbl00101" >/dev/null
-    out=$work/out$n && rm -rf "$out" && mkdir -p "$out" "$work/run"
-    t0=$(now)
-    /usr/bin/time -f '%M' -o "$work/rss" "$prefix/bin/exportbat" -h "$work/root" -s "$work/run" -l "$work/run" \
-        -files "$out/" -range assign -dbname bench >/dev/null
-    t1=$(now)
-    q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
-    t2=$(now)
-    q -c "\\copy ($samesel) to '$work/copy.csv' csv" >/dev/null
-    t3=$(now)
-    e=$(echo "$t1 - $t0" | bc -l); c=$(echo "$t2 - $t1" | bc -l); s=$(echo "$t3 - $t2" | bc -l)
-    rss=$(( $(cat "$work/rss") / 1024 ))
-    results+=$'\n'"$(printf '| %d | %.2f | %.2f | %.2f | %.2f | %.2f | %d |' "$n" "$e" "$c" "$(echo "$e / $c" | bc -l)" "$s" "$(echo "$e / $s" | bc -l)" "$rss")"
-    lines=$(( $(wc -l < "$out/tbl00101/data.csv") ))
-    [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
-    if [ "$n" = "$download" ]; then
-        t0=$(now)
-        cgirun /usr/bin/time -f '%M' -o "$work/cgirss" "$cgi" > "$work/download.csv"
+        FROM generate_series(1, $n) g" -c "VACUUM ANALYZE tbl00101" >/dev/null
+    for b in $builds; do
+        export_run "$b" bench "$out/rows"
+        lines=$(( $(wc -l < "$out/rows/tbl00101/data.csv") ))
+        [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
         t1=$(now)
-        d=$(echo "$t1 - $t0" | bc -l)
-        crss=$(( $(cat "$work/cgirss") / 1024 ))
-        lines=$(( $(grep -c $'\r$' "$work/download.csv") ))
+        q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
+        t2=$(now)
+        q -c "\\copy ($samesel) to '$work/copy.csv' csv" >/dev/null
+        t3=$(now)
+        c=$(calc "$t2 - $t1"); s=$(calc "$t3 - $t2")
+        rows+=$'\n'"$(printf '| %s | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %d |' "$b" "$n" "$secs" "$c" \
+            "$(calc "$secs / $c")" "$s" "$(calc "$secs / $s")" "$rss")"
+        if [ "$b" = x86_64 ]; then xsecs=$secs; fi
+    done
+    if [ "$n" = "$download" ] && [ -x "$cgi" ]; then
+        t0=$(now)
+        cgirun /usr/bin/time -f '%M' -o "$work/cgirss" "$cgi" > "$out/download.csv"
+        t1=$(now)
+        d=$(calc "$t1 - $t0")
+        crss=$(( $(tail -n 1 "$work/cgirss") / 1024 ))
+        lines=$(grep -c $'\r$' "$out/download.csv" || true)
         [ "$lines" -ge "$n" ] || { echo "bench: the download has $lines lines for $n records" >&2; exit 1; }
         [ "$crss" -lt 64 ] || { echo "bench: the download took $crss MiB" >&2; exit 1; }
-        download_line=$(printf 'List-page CSV download of the same %d records (all 15 columns, no header row) through the test CGI driver: %.2f s, exportbat %.2f s (ratio %.2f); driver peak RSS %d MiB.' \
-            "$n" "$d" "$e" "$(echo "$d / $e" | bc -l)" "$crss")
+        download_line=$(printf 'List-page CSV download of the same %d records (all 15 columns, no header row) through the test CGI driver, x86_64 build: %.2f s, exportbat %.2f s (ratio %.2f); driver peak RSS %d MiB.' \
+            "$n" "$d" "$xsecs" "$(calc "$d / $xsecs")" "$crss")
     fi
 done
+q -c "TRUNCATE tbl00101" >/dev/null
 
-# Attachments: one small file per record, statements counted from the SQL log.
-q -c "INSERT INTO tbl00102 SELECT g, NULL, NULL, NULL, NULL, '件名' || g, '1' FROM generate_series(1, $files) g" \
-  -c "INSERT INTO tbl00102_lob SELECT g, 2, g, 'file' || g || '.txt', 12, 'text/plain', NULL, NULL,
-        lo_from_bytea(0, convert_to('attachment ' || g, 'UTF8')) FROM generate_series(1, $files) g" >/dev/null
-# Each record's attachments are listed by record key and column: without an
-# index on those the listing scans the attachment table once per record, so
-# the run is timed without and then with one. The SQL log (one locked append
-# per statement) is on only for a third run that counts the statements.
-files_run() {
-    out=$work/outfiles && rm -rf "$out" && mkdir -p "$out"
+# ---- attachments ------------------------------------------------------------
+# The anchor: one psql session exporting each large object into a folder.
+anchor_run() {
+    fresh "$out/anchor"
+    q -A -t -c "select '\\lo_export ' || lobfile || ' ''$out/anchor/' || content_id || '''' from tbl00102_lob order by content_id" \
+        > "$work/anchor.psql"
+    local t0 t1
     t0=$(now)
-    "$prefix/bin/exportbat" -h "$work/root" -s "$work/run" -l "$work/run" -files "$out/" -range assign -dbname benchfiles >/dev/null
+    q -f "$work/anchor.psql" >/dev/null
     t1=$(now)
-    exported=$(find "$out/tbl00102" -type f -name 'file*.txt' | wc -l)
-    printf '%d records with one attachment each, %s: %.2f s, %d files written.' \
-        "$files" "$1" "$(echo "$t1 - $t0" | bc -l)" "$exported"
+    anchor=$(calc "$t1 - $t0")
+    local got
+    got=$(find "$out/anchor" -type f | wc -l)
+    [ "$got" -eq "$1" ] || { echo "bench: the anchor wrote $got files for $1" >&2; exit 1; }
 }
-files_plain=$(files_run "no index on (rvkey, col_id)")
-q -c "CREATE INDEX ON tbl00102_lob (rvkey, col_id)" -c "ANALYZE tbl00102_lob" >/dev/null
-files_indexed=$(files_run "index on (rvkey, col_id)")
-printf 'sqllogfname=%s\n' "$work/sql.log" >> "$work/root/rvdata/app"
-rm -f "$work/sql.log"
-files_run counted >/dev/null
-stmts=$(grep -v -E ' - (Bind \$|\*{10}|SQLState|ErrorMsg|DB access:)' "$work/sql.log" | wc -l)
-files_stmts=$(printf 'Statements sent: %d (%.2f per record); each attachment is also one large-object export call (open, reads, close).' \
-    "$stmts" "$(echo "$stmts / $files" | bc -l)")
+files_run() {  # build, records
+    export_run "$1" benchfiles "$out/outfiles"
+    local got
+    got=$(find "$out/outfiles/tbl00102" -type f -name 'file*.txt' | wc -l)
+    [ "$got" -eq "$2" ] || { echo "bench: exportbat wrote $got files for $2" >&2; exit 1; }
+}
+atts="| build | records | index on (rvkey, col_id) | exportbat (s) | per attachment (ms) | \\lo_export session (s) | ratio | exportbat peak RSS (MiB) |
+|---|---:|---|---:|---:|---:|---:|---:|"
+declare -A per
+for n in $attach; do
+    q -c "SELECT lo_unlink(lobfile) FROM tbl00102_lob" -c "TRUNCATE tbl00102, tbl00102_lob" \
+      -c "DROP INDEX IF EXISTS tbl00102_lob_rvkey_col_id_idx" \
+      -c "INSERT INTO tbl00102 SELECT g, NULL, NULL, NULL, NULL, '件名' || g, '1' FROM generate_series(1, $n) g" \
+      -c "INSERT INTO tbl00102_lob SELECT g, 2, g, 'file' || g || '.txt', 1400 + g % 2700, 'text/plain', NULL, NULL,
+            lo_from_bytea(0, convert_to(rpad('attachment ' || g || ' ', 1400 + g % 2700, 'abcdefgh'), 'UTF8'))
+          FROM generate_series(1, $n) g" -c "VACUUM ANALYZE tbl00102, tbl00102_lob" >/dev/null
+    anchor_run "$n"
+    for idx in no yes; do
+        if [ "$idx" = yes ]; then
+            q -c "CREATE INDEX ON tbl00102_lob (rvkey, col_id)" -c "ANALYZE tbl00102_lob" >/dev/null
+        fi
+        for b in $builds; do
+            files_run "$b" "$n"
+            per[$b-$idx-$n]=$(calc "$secs * 1000 / $n")
+            atts+=$'\n'"$(printf '| %s | %d | %s | %.2f | %.3f | %.2f | %.2f | %d |' "$b" "$n" "$idx" "$secs" \
+                "${per[$b-$idx-$n]}" "$anchor" "$(calc "$secs / $anchor")" "$rss")"
+        done
+    done
+done
+first=${attach%% *}
+last=${attach##* }
+flat=""
+for b in $builds; do
+    flat+="Time per attachment without the index, $b build: $(printf '%.3f' "${per[$b-no-$first]}") ms at $first records, $(printf '%.3f' "${per[$b-no-$last]}") ms at $last records ($(printf '%.2f' "$(calc "${per[$b-no-$last]} / ${per[$b-no-$first]}")") times)."$'\n'
+done
 
+# Statements, counted from the SQL log (one locked append per statement, so
+# it is off in the timed runs), for the last size loaded.
+printf '%s\nsqllogfname=%s\n' "$app" "$work/sql.log" > "$work/root/rvdata/app"
+rm -f "$work/sql.log"
+b=${builds%% *}
+files_run "$b" "$last"
+printf '%s\n' "$app" > "$work/root/rvdata/app"
+stmts=$(grep -v -E ' - (Bind \$|\*{10}|SQLState|ErrorMsg|DB access:)' "$work/sql.log" | wc -l)
+stmt_line=$(printf 'Statements sent for %d records with one attachment each: %d (%.4f per attachment); each attachment is also one large-object open, read and close.' \
+    "$last" "$stmts" "$(calc "$stmts / $last")")
+
+note=""
+case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its libraries (libpq5:i386, libssl-dev:i386) are not installed."$'\n' ;; esac
 {
-    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m) build."
+    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, builds: $builds; files written to $(df --output=fstype "$out" | tail -n 1)."
     echo
-    echo "$results"
+    echo "$rows"
     echo
     [ -z "$download_line" ] || { echo "$download_line"; echo; }
-    echo "$files_plain"
+    echo "$atts"
     echo
-    echo "$files_indexed"
+    printf '%s' "$flat"
     echo
-    echo "$files_stmts"
+    echo "$stmt_line"
+    printf '%s' "$note"
 } | tee bench/results.md

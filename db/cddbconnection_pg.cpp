@@ -1,8 +1,12 @@
 #include "cddbconnection_pg.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <libpq/libpq-fs.h>
 
 #include "cddbresult_pg.h"
 
@@ -461,4 +465,64 @@ int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
         setErrorMessage(message.c_str());
     }
     return -1;
+}
+
+int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
+{
+    settleAhead();
+    if (conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    if (filePath == nullptr) {
+        return -1;
+    }
+    int lo = lo_open(conn, static_cast<Oid>(oid), INV_READ);
+    if (lo < 0) {
+        reportError();
+        return -1;
+    }
+    int fd = ::open(filePath, O_CREAT | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        int saved = errno;
+        lo_close(conn, lo);
+        errno = saved;
+        return -1;
+    }
+    std::vector<char>& buffer = loBuffer;
+    buffer.resize(LO_COPY_CHUNK);
+    int ret = 0;
+    for (;;) {
+        int n = lo_read(conn, lo, buffer.data(), buffer.size());
+        if (n < 0) {
+            reportError();
+            ret = -1;
+            break;
+        }
+        for (int done = 0; done < n;) {
+            ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                ret = -1;
+                break;
+            }
+            done += static_cast<int>(w);
+        }
+        // A short read is the end of the object.
+        if (ret != 0 || n < static_cast<int>(buffer.size())) {
+            break;
+        }
+    }
+    int saved = errno;
+    if (::close(fd) != 0 && ret == 0) {
+        saved = errno;
+        ret = -1;
+    }
+    if (lo_close(conn, lo) < 0 && ret == 0) {
+        reportError();
+        ret = -1;
+    }
+    errno = saved;
+    return ret;
 }

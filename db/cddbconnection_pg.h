@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <libpq-fe.h>
 
@@ -61,6 +62,13 @@ public:
     // lo_export of one large object inside a savepoint, so that a failure
     // leaves the transaction usable. 0, -1 failed, -1101 not connected.
     int exportLargeObject(uint32_t oid, const char* filePath);
+    // Writes one large object to a new file (mode 0644 before the umask),
+    // reading it in chunks of LO_COPY_CHUNK bytes, without a savepoint: for
+    // objects the caller knows to exist. A failure leaves a transaction
+    // aborted. 0, -1 failed (errno set when the file failed), -1101 not
+    // connected.
+    int copyLargeObject(uint32_t oid, const char* filePath);
+    enum { LO_COPY_CHUNK = 256 * 1024 };
 
 protected:
     // Pause between connection attempts.
@@ -84,6 +92,7 @@ private:
     mutable bool aheadHeld;
     mutable PGresult* aheadResult;
     NString aheadSql;
+    std::vector<char> loBuffer;  // chunk buffer of copyLargeObject
     NString sql;
     CdDBSqlEncoder_PG encoder;
     CdDBConnectionHandle handle;

@@ -3,6 +3,7 @@
 #include "rvmigrateexportbat.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -10,11 +11,13 @@
 #include <unistd.h>
 
 #include "cddbconnection.h"
+#include "cddbconnection_pg.h"
 #include "comfile.h"
 #include "comjconv.h"
 #include "comstr.h"
 #include "rvappctx.h"
 #include "rvcomcode.h"
+#include "rvexportattachstream.h"
 
 namespace {
 
@@ -69,6 +72,21 @@ bool isIntegerText(const NString& text, long long& value)
     errno = 0;
     value = std::strtoll(s, &end, 10);
     return errno == 0 && end != s && *end == '\0' && std::strchr("+ ", *s) == nullptr;
+}
+
+// A large object's id: an unsigned 32-bit decimal text.
+bool parseOid(const NString& text, uint32_t& out)
+{
+    const char* s = text.c_str();
+    if (*s < '0' || *s > '9')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(s, &end, 10);
+    if (errno != 0 || *end != '\0' || v > UINT32_MAX)
+        return false;
+    out = static_cast<uint32_t>(v);
+    return true;
 }
 
 // Whether the attachment's large object is still stored. -1 when the check
@@ -131,10 +149,21 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
         srcKey = recordKey;
     }
 
-    std::vector<RvdbLobRecord> rows;
-    int ret = srcContentId.isNullOrEmpty()
-                  ? rvdbLog(conn, srcTblId, NString(), srcColId, srcKey, rows)
-                  : rvdbLog(conn, srcTblId, srcContentId, srcColId, NString(), rows);
+    std::vector<RvExportLobRow> rows;
+    bool served = false;
+    int ret = 0;
+    if (m_attach_stream != nullptr && srcContentId.isNullOrEmpty())
+        ret = m_attach_stream->rowsOf(srcKey, *col, rows, served);
+    if (!served) {
+        std::vector<RvdbLobRecord> listed;
+        ret = srcContentId.isNullOrEmpty()
+                  ? rvdbLog(conn, srcTblId, NString(), srcColId, srcKey, listed)
+                  : rvdbLog(conn, srcTblId, srcContentId, srcColId, NString(), listed);
+        for (const RvdbLobRecord& rec : listed) {
+            rows.push_back(RvExportLobRow());
+            rows.back().rec = rec;
+        }
+    }
     if (ret != 0) {
         EXPORTTRACE("ret[%d] tableid[%s] colummid[%s] key[%s]", ret, srcTblId.c_str(),
                     srcColId.c_str(), srcKey.c_str());
@@ -172,7 +201,8 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
     std::string cell;
     bool skipped = false, renamed = false;
     int listed = 0;
-    for (const RvdbLobRecord& row : rows) {
+    for (const RvExportLobRow& listedRow : rows) {
+        const RvdbLobRecord& row = listedRow.rec;
         NString finalName, storedName;
         ret = makeAttachFileName(table, row, fullDir, finalName, storedName);
         if (ret != 0) {
@@ -192,12 +222,24 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
             writeExportLog(text);
         }
         NString filePath = fullDir + finalName;
-        ret = rvdbGetLobFileFromLobTable(conn, srcTblId.c_str(), row.content_id.c_str(),
-                                         filePath.c_str());
+        int present = 1;
+        uint32_t oid = 0;
+        CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
+        if (listedRow.listed && !parseOid(listedRow.lobfile, oid)) {
+            // The listing found the large object gone.
+            ret = -100010;
+            present = 0;
+        } else if (listedRow.listed && pg != nullptr) {
+            ret = pg->copyLargeObject(oid, filePath.c_str());
+        } else {
+            ret = rvdbGetLobFileFromLobTable(conn, srcTblId.c_str(), row.content_id.c_str(),
+                                             filePath.c_str());
+            // A large object that is gone only costs its file.
+            if (ret != 0)
+                present = (ret == -100010) ? 0 : largeObjectExists(conn, srcTblId, row.content_id);
+        }
         if (ret != 0) {
             int saved = errno;
-            // A large object that is gone only costs its file.
-            int present = (ret == -100010) ? 0 : largeObjectExists(conn, srcTblId, row.content_id);
             if (present == 0) {
                 ::unlink(filePath.c_str());
                 NString text;

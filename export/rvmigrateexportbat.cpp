@@ -59,7 +59,8 @@ RvMigrateExportBat::RvMigrateExportBat()
       m_success_count(0),
       m_warning_count(0),
       m_error_count(0),
-      m_appctx(RvAppCtx::getInstance())
+      m_appctx(RvAppCtx::getInstance()),
+      m_attach_stream(nullptr)
 {
 }
 

@@ -18,6 +18,7 @@
 #include "rvtbl.h"
 
 class RvAppCtx;
+class RvExportAttachStream;
 
 // Every trace line of the export carries this source name.
 #define EXPORTTRACE(...) COMTRACE_SRC("RvMigrateExportBat", __VA_ARGS__)
@@ -143,6 +144,8 @@ public:
     int m_warning_count;
     int m_error_count;
     RvAppCtx* m_appctx;
+    // Attachment rows of the table being written, while data.csv is.
+    RvExportAttachStream* m_attach_stream;
 };
 
 #endif

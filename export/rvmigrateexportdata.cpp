@@ -11,6 +11,7 @@
 #include "rvappctx.h"
 #include "rvcomcode.h"
 #include "rvdbGetRecordList.h"
+#include "rvexportattachstream.h"
 
 namespace {
 
@@ -89,6 +90,14 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
         EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
         return -1;
     }
+
+    // The table's attachment rows come in step with the records.
+    RvExportAttachStream attachments(conn, table->tbl_id, columns);
+    struct StreamScope {
+        RvExportAttachStream*& slot;
+        ~StreamScope() { slot = nullptr; }
+    } scope{ m_attach_stream };
+    m_attach_stream = &attachments;
 
     std::vector<RvdbColumnValuePtr> values;
     RvdbRecordValueReader reader(records, encoder, columns);

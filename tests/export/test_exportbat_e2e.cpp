@@ -634,4 +634,31 @@ TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
     EXPECT_NE(std::string::npos, rvtest::readFile(logDir + "/export.log").find(bad.c_str()));
 }
 
+// A table with many attachments, written as the export wrote it when it
+// listed each record's attachments on its own: files, names, cells, the
+// log and the console, byte for byte.
+TEST_F(ExportBatOwnDbTest, AttachmentsOfAWholeTableAsListedPerRecord)
+{
+    std::string sql = rvtest::readFile(kSource + "/tests/export/attachstream.sql");
+    ASSERT_FALSE(sql.empty());
+    ASSERT_EQ("", own->exec("SET ROLE vikra;\n" + sql));
+    RunResult r = runWith({ "-range", "assign", "-dbname", "添付検証" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    const std::string golden = kSource + "/tests/export/golden/attachstream/";
+    EXPECT_EQ(rvtest::readFile(golden + "console.txt"), r.out);
+
+    std::string tree;
+    for (const auto& f : treeOf(files + "/tbl00021"))
+        tree += "== " + f.first + " " + std::to_string(f.second.size()) + "\n" + f.second + "\n";
+    std::string want = rvtest::readFile(golden + "tree.txt");
+    ASSERT_FALSE(want.empty());
+    EXPECT_TRUE(want == tree) << "tree differs at byte "
+                              << std::mismatch(want.begin(), want.end(), tree.begin(), tree.end()).first -
+                                     want.begin();
+    std::string log;
+    for (const std::string& e : logEntries(rvtest::readFile(logDir + "/export.log")))
+        log += e + "\n";
+    EXPECT_EQ(rvtest::readFile(golden + "export.log"), log);
+}
+
 }  // namespace
