@@ -229,27 +229,4 @@ TEST(PageState, KeysThatLeaveTheDirectoryAreRefused)
     EXPECT_EQ(-100002, RvdbRecordListPageCommand(NString(""), NString("1"), NString("w")).save());
 }
 
-TEST(PageState, NormalisedTexts)
-{
-    const struct {
-        const char* in;
-        const char* sort;
-        const char* search;  // null: null text
-        const char* mode;
-    } cases[] = {
-        {"0", "0", nullptr, "disp"}, {"1", "1", nullptr, "disp"}, {"", "1", nullptr, "disp"},
-        {"advance", "1", "advance", "disp"}, {"simple", "1", "simple", "disp"}, {"edit", "1", nullptr, "edit"},
-    };
-    for (const auto& c : cases) {
-        RvdbRecordListPageCommand cmd(NString("/s"), NString("1"), NString("w"));
-        cmd.setSortOrder(NString(c.in));
-        cmd.setSearchType(NString(c.in));
-        cmd.setActiveTab(NString(c.in));
-        EXPECT_EQ(c.sort, str(cmd.normalizeSortOrder())) << c.in;
-        EXPECT_EQ(c.search == nullptr, cmd.getSearchType().isNull()) << c.in;
-        EXPECT_EQ(c.search ? c.search : "", str(cmd.getSearchType())) << c.in;
-        EXPECT_EQ(c.mode, str(cmd.getDisplayMode())) << c.in;
-    }
-}
-
 }  // namespace
