@@ -51,15 +51,15 @@ int RvDbOperatorDbLayout::exists(CdDBConnection* connection, const char* tblId, 
                                  bool& found)
 {
     NString id;
-    if (connection == nullptr || rvappIntegerIdText(tblId, id) != 0) {
-        COMTRACE("ret[%d] tid[%.64s]", -100001, tblId ? tblId : "");
-        return -100001;
+    int ret = integerTableId(connection, tblId, id);
+    if (ret != 0) {
+        return ret;
     }
     NString sql;
     sql.format("select %s from %s where %s=%s and %s=%d", "layout_id", "rv_layout", "tbl_id", id.c_str(),
                "layout_id", layoutId);
     CdDBResultHandle result;
-    int ret = RVLIST_RUN(connection, sql.c_str(), result);
+    ret = RVLIST_RUN(connection, sql.c_str(), result);
     if (ret != 0) {
         return ret;
     }
@@ -156,13 +156,8 @@ RvResult RvDbOperatorDbLayout::insertFields(CdDBConnection* connection, const ch
     if (ret == 0 && !layoutTableCols.isNullOrEmpty()) {
         ret = RvDbOperator::addInsertItemEscaped(encoder, "layout_table_cols", tableCols, names, values);
     }
-    NString sql;
     if (ret == 0) {
-        ret = RvDbOperator::makeInsertSql(sql, TABLE, names, values);
-    }
-    if (ret == 0) {
-        CdDBResultHandle result;
-        ret = RVLIST_RUN(connection, sql.c_str(), result);
+        ret = RVLIST_INSERT(connection, TABLE, names, values);
     }
     return ret != 0 ? RvResult(ret) : RvResult();
 }
