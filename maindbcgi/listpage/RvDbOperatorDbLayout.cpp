@@ -7,7 +7,6 @@
 #include "comtrace.h"
 #include "rvappFieldCheck.h"
 #include "rvappListSql.h"
-#include "rvddGetNewIdByTbl.h"
 
 namespace {
 
@@ -71,36 +70,12 @@ RvResult RvDbOperatorDbLayout::save(CdDBConnection* connection, const char* tblI
                                     int& newId, const RvDbSaveOptions& rowOptions,
                                     const RvDbSaveOptions& colOptions)
 {
-    if (layout.is_new) {
-        int id = 0;
-        int ret = rvddGetNewIdByTbl(connection, tblId, "LAYOUTID", id);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return RvResult(ret);
-        }
-        RvResult r = insert(connection, tblId, layout, &id, rowOptions.insert != 0, colOptions.insert != 0);
-        if (r.isError()) {
-            COMTRACE("ret[%d]", r.getCode());
-            return r;
-        }
-        newId = id;
-        return RvResult();
-    }
-    bool found = false;
-    int ret = exists(connection, tblId, layout.layout_id, found);
-    if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
-        return RvResult(ret);
-    }
-    if (!found) {
-        COMTRACE("ret[%d] layout[%d]", -100016, layout.layout_id);
-        return RvResult(-100016);
-    }
-    RvResult r = update(connection, tblId, layout, true, rowOptions, colOptions);
-    if (r.isError()) {
-        COMTRACE("ret[%d]", r.getCode());
-    }
-    return r;
+    return RvDbOperator::saveRecord(
+        __FILE__, __LINE__, connection, tblId, "LAYOUTID", layout.is_new, layout.layout_id, "layout", exists,
+        [&](int id) {
+            return insert(connection, tblId, layout, &id, rowOptions.insert != 0, colOptions.insert != 0);
+        },
+        [&]() { return update(connection, tblId, layout, true, rowOptions, colOptions); }, newId);
 }
 
 RvResult RvDbOperatorDbLayout::insert(CdDBConnection* connection, const char* tblId, const RvDbLayout& layout,

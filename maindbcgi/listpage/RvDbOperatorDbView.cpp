@@ -12,7 +12,6 @@
 #include "rvappFieldCheck.h"
 #include "rvappGetDbView.h"
 #include "rvappListSql.h"
-#include "rvddGetNewIdByTbl.h"
 #include "rvddGetTblColList.h"
 
 namespace {
@@ -404,34 +403,8 @@ RvResult RvDbOperatorDbView::updateRecord(CdDBConnection* connection, const char
 RvResult RvDbOperatorDbView::save(CdDBConnection* connection, const char* tblId, const RvDbView& view,
                                   int& viewId)
 {
-    if (view.is_new) {
-        int newId = 0;
-        int ret = rvddGetNewIdByTbl(connection, tblId, "VIEW", newId);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return RvResult(ret);
-        }
-        RvResult r = insertRecord(connection, tblId, view, &newId);
-        if (r.isError()) {
-            COMTRACE("ret[%d]", r.getCode());
-            return r;
-        }
-        viewId = newId;
-        return RvResult();
-    }
-    bool found = false;
-    int ret = exists(connection, tblId, view.view_id, found);
-    if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
-        return RvResult(ret);
-    }
-    if (!found) {
-        COMTRACE("ret[%d] view[%d]", -100016, view.view_id);
-        return RvResult(-100016);
-    }
-    RvResult r = updateRecord(connection, tblId, view);
-    if (r.isError()) {
-        COMTRACE("ret[%d]", r.getCode());
-    }
-    return r;
+    return RvDbOperator::saveRecord(
+        __FILE__, __LINE__, connection, tblId, "VIEW", view.is_new, view.view_id, "view", exists,
+        [&](int newId) { return insertRecord(connection, tblId, view, &newId); },
+        [&]() { return updateRecord(connection, tblId, view); }, viewId);
 }
