@@ -57,13 +57,7 @@ int RvDbOperatorDbLayout::exists(CdDBConnection* connection, const char* tblId, 
     NString sql;
     sql.format("select %s from %s where %s=%s and %s=%d", "layout_id", "rv_layout", "tbl_id", id.c_str(),
                "layout_id", layoutId);
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    found = !result->isEOF();
-    return 0;
+    return RVLIST_HAS_ROWS(connection, sql.c_str(), found);
 }
 
 RvResult RvDbOperatorDbLayout::save(CdDBConnection* connection, const char* tblId, const RvDbLayout& layout,

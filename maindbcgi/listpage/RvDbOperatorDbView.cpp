@@ -214,13 +214,7 @@ int RvDbOperatorDbView::exists(CdDBConnection* connection, const char* tblId, in
     NString sql;
     sql.format("select %s from %s where %s='%s' and %s=%d", "view_id", "rv_view", "tbl_id", escId.c_str(),
                "view_id", viewId);
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    found = !result->isEOF();
-    return 0;
+    return RVLIST_HAS_ROWS(connection, sql.c_str(), found);
 }
 
 int RvDbOperatorDbView::nextSeqno(CdDBConnection* connection, const char* tblId, int& seqno)

@@ -129,6 +129,17 @@ int rvappListFirstValue(const char* srcPath, int line, CdDBConnection* connectio
     return ret;
 }
 
+int rvappListHasRows(const char* srcPath, int line, CdDBConnection* connection, const char* sql, bool& found)
+{
+    CdDBResultHandle result;
+    int ret = rvappListRunSql(srcPath, line, connection, sql, result);
+    if (ret != 0) {
+        return ret;
+    }
+    found = !result->isEOF();
+    return 0;
+}
+
 int rvappListRunInsert(const char* srcPath, int line, CdDBConnection* connection, const char* table,
                        const NStringBuffer& names, const NStringBuffer& values)
 {

@@ -42,6 +42,8 @@ int rvappListIntColumn(const char* srcPath, int line, CdDBResult& result, std::v
 // code (traced "ret[%d]").
 int rvappListFirstValue(const char* srcPath, int line, CdDBConnection* connection, const char* sql,
                         NString& value, bool& found);
+// Runs sql; found = it gave a row. 0, or the statement's status.
+int rvappListHasRows(const char* srcPath, int line, CdDBConnection* connection, const char* sql, bool& found);
 // Runs "insert into <table> (<names>) values(<values>)": 0, -100001 for a
 // missing table name, or the statement's status.
 int rvappListRunInsert(const char* srcPath, int line, CdDBConnection* connection, const char* table,
@@ -61,6 +63,7 @@ int rvappListRunInsert(const char* srcPath, int line, CdDBConnection* connection
 #define RVLIST_INT_COLUMN(result, ids) rvappListIntColumn(__FILE__, __LINE__, (result), (ids))
 #define RVLIST_FIRST_VALUE(conn, sql, value, found) \
     rvappListFirstValue(__FILE__, __LINE__, (conn), (sql), (value), (found))
+#define RVLIST_HAS_ROWS(conn, sql, found) rvappListHasRows(__FILE__, __LINE__, (conn), (sql), (found))
 #define RVLIST_INSERT(conn, table, names, values) \
     rvappListRunInsert(__FILE__, __LINE__, (conn), (table), (names), (values))
 
