@@ -169,6 +169,19 @@ int comJisHasEscape(const char* text)
 
 namespace {
 
+// At an escape sequence: copies its three bytes to o, steps both past them
+// and gives its mode; -1 elsewhere (nothing moves).
+int copyEscape(const unsigned char*& p, char*& o)
+{
+    int m = comJisEscapeMode(reinterpret_cast<const char*>(p));
+    if (m >= 0) {
+        memcpy(o, p, 3);
+        o += 3;
+        p += 3;
+    }
+    return m;
+}
+
 int hasNonPrint(const char* text, bool allowEsc)
 {
     if (!text)
@@ -208,11 +221,8 @@ char* comJisQuoteEscape(const char* text)
     while (*p) {
         if (cutEscape(p))
             break;
-        int m = comJisEscapeMode(reinterpret_cast<const char*>(p));
+        int m = copyEscape(p, o);
         if (m >= 0) {
-            memcpy(o, p, 3);
-            o += 3;
-            p += 3;
             mode = m;
         } else if (mode == COM_JIS_KANJI) {
             if (!p[1])
@@ -245,11 +255,8 @@ char* comJisClean(const char* text)
         if (c == ESC) {
             if (cutEscape(p))
                 break;
-            int m = comJisEscapeMode(reinterpret_cast<const char*>(p));
+            int m = copyEscape(p, o);
             if (m >= 0) {
-                memcpy(o, p, 3);
-                o += 3;
-                p += 3;
                 state = m == COM_JIS_KANJI ? KANJI : m == COM_JIS_KANA ? KANA : ASCII;
                 continue;
             }

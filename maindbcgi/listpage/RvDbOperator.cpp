@@ -3,6 +3,7 @@
 #include "cddbcodes.h"
 #include "cddbsqlencoder.h"
 #include "comtrace.h"
+#include "rvddGetNewIdByTbl.h"
 
 namespace {
 
@@ -112,4 +113,41 @@ int RvDbOperator::addInsertItemEscaped(CdDBSqlEncoder* encoder, const char* name
         return ret;
     }
     return addInsertItem(name, escaped, names, values, true);
+}
+
+RvResult RvDbOperator::saveRecord(const char* srcPath, int line, CdDBConnection* connection, const char* tblId,
+                                  const char* cname, bool isNew, int id, const char* label, ExistsFunc exists,
+                                  const std::function<RvResult(int newId)>& insert,
+                                  const std::function<RvResult()>& update, int& newId)
+{
+    if (isNew) {
+        int next = 0;
+        int ret = rvddGetNewIdByTbl(connection, tblId, cname, next);
+        if (ret != 0) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+            return RvResult(ret);
+        }
+        RvResult r = insert(next);
+        if (r.isError()) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", r.getCode());
+            return r;
+        }
+        newId = next;
+        return RvResult();
+    }
+    bool found = false;
+    int ret = exists(connection, tblId, id, found);
+    if (ret != 0) {
+        comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+        return RvResult(ret);
+    }
+    if (!found) {
+        comTraceWriteFile(srcPath, line, "ret[%d] %s[%d]", -100016, label, id);
+        return RvResult(-100016);
+    }
+    RvResult r = update();
+    if (r.isError()) {
+        comTraceWriteFile(srcPath, line, "ret[%d]", r.getCode());
+    }
+    return r;
 }

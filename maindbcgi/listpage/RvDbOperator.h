@@ -4,8 +4,14 @@
 #ifndef RVDBOPERATOR_H
 #define RVDBOPERATOR_H
 
-#include "nstring.h"
+#include <functional>
+#include <vector>
 
+#include "RvDbPtr.h"
+#include "nstring.h"
+#include "rvresult.h"
+
+class CdDBConnection;
 class CdDBSqlEncoder;
 
 class RvDbOperator {
@@ -37,6 +43,58 @@ public:
     static int addInsertItemInt(const char* name, int value, NStringBuffer& names, NStringBuffer& values);
     static int addInsertItemEscaped(CdDBSqlEncoder* encoder, const char* name, const NString& value,
                                     NStringBuffer& names, NStringBuffer& values);
+
+    // Splits the records of a save against the stored ids: a stored id with
+    // a record of that id (is_new clear) is updated with the first such
+    // record, else deleted; every other record is inserted.
+    typedef int (*ExistsFunc)(CdDBConnection* connection, const char* tblId, int id, bool& found);
+    // Saves one record: a new one (isNew) is inserted under the next id of
+    // the table's counter cname, given back in newId; a stored one (id) is
+    // updated when exists finds it, else -100016. Failures are traced under
+    // srcPath and line, the missing record as "ret[%d] <label>[%d]".
+    static RvResult saveRecord(const char* srcPath, int line, CdDBConnection* connection, const char* tblId,
+                               const char* cname, bool isNew, int id, const char* label, ExistsFunc exists,
+                               const std::function<RvResult(int newId)>& insert,
+                               const std::function<RvResult()>& update, int& newId);
+
+    template <class T>
+    static void classify(const std::vector<int>& storedIds, const std::vector<RvDbPtr<T>>& records, int T::*id,
+                         std::vector<RvDbPtr<T>>& toInsert, std::vector<RvDbPtr<T>>& toUpdate,
+                         std::vector<int>& toDelete);
 };
+
+template <class T>
+void RvDbOperator::classify(const std::vector<int>& storedIds, const std::vector<RvDbPtr<T>>& records, int T::*id,
+                            std::vector<RvDbPtr<T>>& toInsert, std::vector<RvDbPtr<T>>& toUpdate,
+                            std::vector<int>& toDelete)
+{
+    for (int stored : storedIds) {
+        bool kept = false;
+        for (const RvDbPtr<T>& r : records) {
+            if (!r->is_new && (*r).*id == stored) {
+                toUpdate.push_back(r);
+                kept = true;
+                break;
+            }
+        }
+        if (!kept) {
+            toDelete.push_back(stored);
+        }
+    }
+    for (const RvDbPtr<T>& r : records) {
+        bool updated = false;
+        if (!r->is_new) {
+            for (const RvDbPtr<T>& u : toUpdate) {
+                if ((*u).*id == (*r).*id) {
+                    updated = true;
+                    break;
+                }
+            }
+        }
+        if (!updated) {
+            toInsert.push_back(r);
+        }
+    }
+}
 
 #endif

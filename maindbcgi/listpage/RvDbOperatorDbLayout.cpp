@@ -7,7 +7,6 @@
 #include "comtrace.h"
 #include "rvappFieldCheck.h"
 #include "rvappListSql.h"
-#include "rvddGetNewIdByTbl.h"
 
 namespace {
 
@@ -51,56 +50,26 @@ int RvDbOperatorDbLayout::exists(CdDBConnection* connection, const char* tblId, 
                                  bool& found)
 {
     NString id;
-    if (connection == nullptr || rvappIntegerIdText(tblId, id) != 0) {
-        COMTRACE("ret[%d] tid[%.64s]", -100001, tblId ? tblId : "");
-        return -100001;
+    int ret = integerTableId(connection, tblId, id);
+    if (ret != 0) {
+        return ret;
     }
     NString sql;
     sql.format("select %s from %s where %s=%s and %s=%d", "layout_id", "rv_layout", "tbl_id", id.c_str(),
                "layout_id", layoutId);
-    CdDBResultHandle result;
-    int ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    found = !result->isEOF();
-    return 0;
+    return RVLIST_HAS_ROWS(connection, sql.c_str(), found);
 }
 
 RvResult RvDbOperatorDbLayout::save(CdDBConnection* connection, const char* tblId, const RvDbLayout& layout,
                                     int& newId, const RvDbSaveOptions& rowOptions,
                                     const RvDbSaveOptions& colOptions)
 {
-    if (layout.is_new) {
-        int id = 0;
-        int ret = rvddGetNewIdByTbl(connection, tblId, "LAYOUTID", id);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return RvResult(ret);
-        }
-        RvResult r = insert(connection, tblId, layout, &id, rowOptions.insert != 0, colOptions.insert != 0);
-        if (r.isError()) {
-            COMTRACE("ret[%d]", r.getCode());
-            return r;
-        }
-        newId = id;
-        return RvResult();
-    }
-    bool found = false;
-    int ret = exists(connection, tblId, layout.layout_id, found);
-    if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
-        return RvResult(ret);
-    }
-    if (!found) {
-        COMTRACE("ret[%d] layout[%d]", -100016, layout.layout_id);
-        return RvResult(-100016);
-    }
-    RvResult r = update(connection, tblId, layout, true, rowOptions, colOptions);
-    if (r.isError()) {
-        COMTRACE("ret[%d]", r.getCode());
-    }
-    return r;
+    return RvDbOperator::saveRecord(
+        __FILE__, __LINE__, connection, tblId, "LAYOUTID", layout.is_new, layout.layout_id, "layout", exists,
+        [&](int id) {
+            return insert(connection, tblId, layout, &id, rowOptions.insert != 0, colOptions.insert != 0);
+        },
+        [&]() { return update(connection, tblId, layout, true, rowOptions, colOptions); }, newId);
 }
 
 RvResult RvDbOperatorDbLayout::insert(CdDBConnection* connection, const char* tblId, const RvDbLayout& layout,
@@ -156,13 +125,8 @@ RvResult RvDbOperatorDbLayout::insertFields(CdDBConnection* connection, const ch
     if (ret == 0 && !layoutTableCols.isNullOrEmpty()) {
         ret = RvDbOperator::addInsertItemEscaped(encoder, "layout_table_cols", tableCols, names, values);
     }
-    NString sql;
     if (ret == 0) {
-        ret = RvDbOperator::makeInsertSql(sql, TABLE, names, values);
-    }
-    if (ret == 0) {
-        CdDBResultHandle result;
-        ret = RVLIST_RUN(connection, sql.c_str(), result);
+        ret = RVLIST_INSERT(connection, TABLE, names, values);
     }
     return ret != 0 ? RvResult(ret) : RvResult();
 }

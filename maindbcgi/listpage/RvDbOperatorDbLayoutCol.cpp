@@ -5,22 +5,11 @@
 #include "RvDbOperator.h"
 #include "cddbconnection.h"
 #include "comtrace.h"
-#include "rvappFieldCheck.h"
 #include "rvappListSql.h"
 
 namespace {
 
 const char* const TABLE = "rv_layout_col";
-
-// Escaped table id; -100001 when it is missing.
-int tableId(CdDBConnection* connection, const char* tblId, NString& escId)
-{
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("ret[%d]", -100001);
-        return -100001;
-    }
-    return RVLIST_ESCAPE(connection, tblId, escId);
-}
 
 }  // namespace
 
@@ -111,7 +100,7 @@ RvResult RvDbOperatorDbLayoutCol::insertFields(CdDBConnection* connection, const
                                                int rowId, int colId, const NString& layoutItemId)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return RvResult(ret);
     }
@@ -136,13 +125,8 @@ RvResult RvDbOperatorDbLayoutCol::insertFields(CdDBConnection* connection, const
     if (ret == 0) {
         ret = RvDbOperator::addInsertItemEscaped(encoder, "layout_item_id", layoutItemId, names, values);
     }
-    NString sql;
     if (ret == 0) {
-        ret = RvDbOperator::makeInsertSql(sql, TABLE, names, values);
-    }
-    if (ret == 0) {
-        CdDBResultHandle result;
-        ret = RVLIST_RUN(connection, sql.c_str(), result);
+        ret = RVLIST_INSERT(connection, TABLE, names, values);
     }
     return ret != 0 ? RvResult(ret) : RvResult();
 }
@@ -151,7 +135,7 @@ RvResult RvDbOperatorDbLayoutCol::updateFields(CdDBConnection* connection, const
                                                int rowId, int colId, const NString* layoutItemId)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return RvResult(ret);
     }
@@ -180,33 +164,7 @@ int RvDbOperatorDbLayoutCol::classify(const std::vector<int>& storedIds, const s
                                       std::vector<RvDbLayoutColPtr>& toInsert,
                                       std::vector<RvDbLayoutColPtr>& toUpdate, std::vector<int>& toDelete)
 {
-    for (int id : storedIds) {
-        bool kept = false;
-        for (const RvDbLayoutColPtr& c : columns) {
-            if (!c->is_new && c->layout_col_id == id) {
-                toUpdate.push_back(c);
-                kept = true;
-                break;
-            }
-        }
-        if (!kept) {
-            toDelete.push_back(id);
-        }
-    }
-    for (const RvDbLayoutColPtr& c : columns) {
-        bool updated = false;
-        if (!c->is_new) {
-            for (const RvDbLayoutColPtr& u : toUpdate) {
-                if (u->layout_col_id == c->layout_col_id) {
-                    updated = true;
-                    break;
-                }
-            }
-        }
-        if (!updated) {
-            toInsert.push_back(c);
-        }
-    }
+    RvDbOperator::classify(storedIds, columns, &RvDbLayoutCol::layout_col_id, toInsert, toUpdate, toDelete);
     return 0;
 }
 
@@ -214,7 +172,7 @@ int RvDbOperatorDbLayoutCol::selectIds(CdDBConnection* connection, const char* t
                                        std::vector<int>& ids)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -226,23 +184,14 @@ int RvDbOperatorDbLayoutCol::selectIds(CdDBConnection* connection, const char* t
     if (ret != 0) {
         return ret;
     }
-    for (; !result->isEOF(); result->next()) {
-        NString value;
-        ret = result->getValue(value, 0);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-        ids.push_back(rvappTextToInt(value.c_str()));
-    }
-    return 0;
+    return RVLIST_INT_COLUMN(*result, ids);
 }
 
 int RvDbOperatorDbLayoutCol::deleteCol(CdDBConnection* connection, const char* tblId, int layoutId, int rowId,
                                        int colId)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -276,7 +225,7 @@ int RvDbOperatorDbLayoutCol::deleteCols(CdDBConnection* connection, const char* 
 int RvDbOperatorDbLayoutCol::deleteLayoutCols(CdDBConnection* connection, const char* tblId, int layoutId)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }

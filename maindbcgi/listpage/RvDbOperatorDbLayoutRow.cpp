@@ -13,16 +13,6 @@ namespace {
 
 const char* const TABLE = "rv_layout_row";
 
-// Escaped table id; -100001 when it is missing.
-int tableId(CdDBConnection* connection, const char* tblId, NString& escId)
-{
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("ret[%d]", -100001);
-        return -100001;
-    }
-    return RVLIST_ESCAPE(connection, tblId, escId);
-}
-
 enum { F_SEQNO, F_COLS, F_HEIGHT, F_TYPE, F_COUNT };
 
 const char* const COLUMNS[F_COUNT] = {"seqno", "layout_cols", "layout_row_height", "layout_row_type"};
@@ -168,7 +158,7 @@ RvResult RvDbOperatorDbLayoutRow::insertFields(CdDBConnection* connection, const
                                                const NString& layoutRowHeight, const NString& layoutRowType)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return RvResult(ret);
     }
@@ -193,13 +183,8 @@ RvResult RvDbOperatorDbLayoutRow::insertFields(CdDBConnection* connection, const
     if (ret == 0) {
         ret = RvDbOperator::addInsertItemEscaped(encoder, COLUMNS[F_TYPE], layoutRowType, names, list);
     }
-    NString sql;
     if (ret == 0) {
-        ret = RvDbOperator::makeInsertSql(sql, TABLE, names, list);
-    }
-    if (ret == 0) {
-        CdDBResultHandle result;
-        ret = RVLIST_RUN(connection, sql.c_str(), result);
+        ret = RVLIST_INSERT(connection, TABLE, names, list);
     }
     return ret != 0 ? RvResult(ret) : RvResult();
 }
@@ -209,7 +194,7 @@ RvResult RvDbOperatorDbLayoutRow::updateFields(CdDBConnection* connection, const
                                                const NString* layoutRowHeight, const NString* layoutRowType)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return RvResult(ret);
     }
@@ -244,33 +229,7 @@ int RvDbOperatorDbLayoutRow::classify(const std::vector<int>& storedIds, const s
                                       std::vector<RvDbLayoutRowPtr>& toInsert,
                                       std::vector<RvDbLayoutRowPtr>& toUpdate, std::vector<int>& toDelete)
 {
-    for (int id : storedIds) {
-        bool kept = false;
-        for (const RvDbLayoutRowPtr& r : rows) {
-            if (!r->is_new && r->layout_row_id == id) {
-                toUpdate.push_back(r);
-                kept = true;
-                break;
-            }
-        }
-        if (!kept) {
-            toDelete.push_back(id);
-        }
-    }
-    for (const RvDbLayoutRowPtr& r : rows) {
-        bool updated = false;
-        if (!r->is_new) {
-            for (const RvDbLayoutRowPtr& u : toUpdate) {
-                if (u->layout_row_id == r->layout_row_id) {
-                    updated = true;
-                    break;
-                }
-            }
-        }
-        if (!updated) {
-            toInsert.push_back(r);
-        }
-    }
+    RvDbOperator::classify(storedIds, rows, &RvDbLayoutRow::layout_row_id, toInsert, toUpdate, toDelete);
     return 0;
 }
 
@@ -278,7 +237,7 @@ int RvDbOperatorDbLayoutRow::selectIds(CdDBConnection* connection, const char* t
                                        std::vector<int>& ids)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -290,51 +249,33 @@ int RvDbOperatorDbLayoutRow::selectIds(CdDBConnection* connection, const char* t
     if (ret != 0) {
         return ret;
     }
-    for (; !result->isEOF(); result->next()) {
-        NString value;
-        ret = result->getValue(value, 0);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-        ids.push_back(rvappTextToInt(value.c_str()));
-    }
-    return 0;
+    return RVLIST_INT_COLUMN(*result, ids);
 }
 
 int RvDbOperatorDbLayoutRow::nextSeqno(CdDBConnection* connection, const char* tblId, int layoutId, int& seqno)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
     NString sql;
     sql.format("select max(%s) from %s where %s='%s' and %s='%d'", "seqno", TABLE, "tbl_id", escId.c_str(),
                "layout_id", layoutId);
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    if (result->isEOF()) {
-        seqno = 0;
-        return 0;
-    }
     NString value;
-    ret = result->getValue(value, 0);
+    bool found = false;
+    ret = RVLIST_FIRST_VALUE(connection, sql.c_str(), value, found);
     if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
         return ret;
     }
-    seqno = value.isNullOrEmpty() ? 0 : rvappTextToInt(value.c_str()) + 1;
+    seqno = !found || value.isNullOrEmpty() ? 0 : rvappTextToInt(value.c_str()) + 1;
     return 0;
 }
 
 int RvDbOperatorDbLayoutRow::deleteRow(CdDBConnection* connection, const char* tblId, int layoutId, int rowId)
 {
     NString escId;
-    int ret = tableId(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }

@@ -12,7 +12,6 @@
 #include "rvappFieldCheck.h"
 #include "rvappGetDbView.h"
 #include "rvappListSql.h"
-#include "rvddGetNewIdByTbl.h"
 #include "rvddGetTblColList.h"
 
 namespace {
@@ -41,6 +40,16 @@ int emptyTableId(const char* tblId)
         return -100001;
     }
     return 0;
+}
+
+// Escaped table id; -100001 for a missing connection or table id.
+int escapedTableId(CdDBConnection* connection, const char* tblId, NString& escId)
+{
+    int ret = connection == nullptr ? -100001 : emptyTableId(tblId);
+    if (ret == 0) {
+        ret = RVLIST_ESCAPE(connection, tblId, escId);
+    }
+    return ret;
 }
 
 int runSql(CdDBConnection* connection, const char* sql)
@@ -160,20 +169,17 @@ RvResult writeView(CdDBConnection* connection, const char* tblId, int viewId, co
         COMTRACE("ret[%d]", ret);
         return RvResult(ret);
     }
-    NString sql;
     if (insert) {
-        ret = RvDbOperator::makeInsertSql(sql, TABLE, names, list);
-        if (ret != 0) {
-            return RvResult(ret);
-        }
+        ret = RVLIST_INSERT(connection, TABLE, names, list);
     } else {
         if (list.length() == 0) {
             return RvResult();
         }
+        NString sql;
         sql.format("update %s set %s where %s='%s' and %s=%d", TABLE, list.c_str(), "tbl_id", escId.c_str(),
                    "view_id", viewId);
+        ret = runSql(connection, sql.c_str());
     }
-    ret = runSql(connection, sql.c_str());
     return ret != 0 ? RvResult(ret) : RvResult();
 }
 
@@ -200,65 +206,40 @@ void recordTexts(const RvDbView& view, NString* texts)
 
 int RvDbOperatorDbView::exists(CdDBConnection* connection, const char* tblId, int viewId, bool& found)
 {
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("ret[%d]", -100001);
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID_CODE(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
     NString sql;
     sql.format("select %s from %s where %s='%s' and %s=%d", "view_id", "rv_view", "tbl_id", escId.c_str(),
                "view_id", viewId);
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    found = !result->isEOF();
-    return 0;
+    return RVLIST_HAS_ROWS(connection, sql.c_str(), found);
 }
 
 int RvDbOperatorDbView::nextSeqno(CdDBConnection* connection, const char* tblId, int& seqno)
 {
-    int ret = connection == nullptr ? -100001 : emptyTableId(tblId);
     NString escId;
-    if (ret == 0) {
-        ret = RVLIST_ESCAPE(connection, tblId, escId);
-    }
+    int ret = escapedTableId(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
     NString sql;
     sql.format("select max(%s) from %s where %s='%s'", "seqno", TABLE, "tbl_id", escId.c_str());
-    CdDBResultHandle result;
-    ret = RVLIST_RUN(connection, sql.c_str(), result);
-    if (ret != 0) {
-        return ret;
-    }
-    if (result->isEOF()) {
-        seqno = 1;
-        return 0;
-    }
     NString value;
-    ret = result->getValue(value, 0);
+    bool found = false;
+    ret = RVLIST_FIRST_VALUE(connection, sql.c_str(), value, found);
     if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
         return ret;
     }
-    seqno = rvappTextToInt(value.c_str()) + 1;
+    seqno = found ? rvappTextToInt(value.c_str()) + 1 : 1;
     return 0;
 }
 
 int RvDbOperatorDbView::deleteView(CdDBConnection* connection, const char* tblId, int viewId)
 {
-    int ret = connection == nullptr ? -100001 : emptyTableId(tblId);
     NString escId;
-    if (ret == 0) {
-        ret = RVLIST_ESCAPE(connection, tblId, escId);
-    }
+    int ret = escapedTableId(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -416,34 +397,8 @@ RvResult RvDbOperatorDbView::updateRecord(CdDBConnection* connection, const char
 RvResult RvDbOperatorDbView::save(CdDBConnection* connection, const char* tblId, const RvDbView& view,
                                   int& viewId)
 {
-    if (view.is_new) {
-        int newId = 0;
-        int ret = rvddGetNewIdByTbl(connection, tblId, "VIEW", newId);
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return RvResult(ret);
-        }
-        RvResult r = insertRecord(connection, tblId, view, &newId);
-        if (r.isError()) {
-            COMTRACE("ret[%d]", r.getCode());
-            return r;
-        }
-        viewId = newId;
-        return RvResult();
-    }
-    bool found = false;
-    int ret = exists(connection, tblId, view.view_id, found);
-    if (ret != 0) {
-        COMTRACE("ret[%d]", ret);
-        return RvResult(ret);
-    }
-    if (!found) {
-        COMTRACE("ret[%d] view[%d]", -100016, view.view_id);
-        return RvResult(-100016);
-    }
-    RvResult r = updateRecord(connection, tblId, view);
-    if (r.isError()) {
-        COMTRACE("ret[%d]", r.getCode());
-    }
-    return r;
+    return RvDbOperator::saveRecord(
+        __FILE__, __LINE__, connection, tblId, "VIEW", view.is_new, view.view_id, "view", exists,
+        [&](int newId) { return insertRecord(connection, tblId, view, &newId); },
+        [&]() { return updateRecord(connection, tblId, view); }, viewId);
 }

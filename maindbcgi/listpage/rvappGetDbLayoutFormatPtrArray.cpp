@@ -39,19 +39,7 @@ void fillGroup(RvDbLayoutFormatGroup& g, const NString* v, const char* bgcolor, 
 
 int rvappFetchDbLayoutFormatRows(const CdDBResultHandle& result, std::vector<RvDbLayoutItemFormatPtr>& out)
 {
-    int pos[COUNT];
-    int ret = RVLIST_POSITIONS(*result, NAMES, COUNT, pos);
-    if (ret != 0) {
-        return ret;
-    }
-    while (!result->isEOF()) {
-        NString v[COUNT];
-        for (int i = 0; i < COUNT; ++i) {
-            if ((ret = result->getValue(v[i], pos[i])) != 0) {
-                COMTRACE("ret[%d]", ret);
-                return ret;
-            }
-        }
+    return RVLIST_FETCH(*result, NAMES, COUNT, [&out](const NString* v) {
         RvDbLayoutItemFormatPtr f(new RvDbLayoutItemFormat());
         f->layout_item_id = v[0];
         f->width = textOr(v[1], "100");
@@ -62,23 +50,14 @@ int rvappFetchDbLayoutFormatRows(const CdDBResultHandle& result, std::vector<RvD
         f->img_width = v[16];
         f->img_height = v[17];
         out.push_back(f);
-        if ((ret = result->next()) != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-    }
-    return 0;
+    });
 }
 
 int rvappGetDbLayoutFormatPtrArray(CdDBConnection* connection, const char* tblId, int layoutId,
                                    std::vector<RvDbLayoutItemFormatPtr>& out)
 {
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }

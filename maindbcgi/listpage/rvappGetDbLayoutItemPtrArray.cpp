@@ -1,18 +1,13 @@
 #include "rvappGetDbLayoutItemPtrArray.h"
 
 #include "cddbconnection.h"
-#include "comtrace.h"
 #include "rvappListSql.h"
 
 int rvappGetDbLayoutItemPtrArray(CdDBConnection* connection, const char* tblId,
                                  std::vector<RvDbLayoutItemPtr>& out)
 {
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -25,28 +20,13 @@ int rvappGetDbLayoutItemPtrArray(CdDBConnection* connection, const char* tblId,
     }
     static const char* const NAMES[] = {"layout_item_id", "layout_item_type", "col_id", "rel_tbl_id",
                                         "rel_col_id"};
-    int pos[5];
-    if ((ret = RVLIST_POSITIONS(*result, NAMES, 5, pos)) != 0) {
-        return ret;
-    }
-    while (!result->isEOF()) {
+    return RVLIST_FETCH(*result, NAMES, 5, [&out](const NString* v) {
         RvDbLayoutItemPtr item(new RvDbLayoutItem());
-        NString type;
-        if ((ret = result->getValue(item->layout_item_id, pos[0])) == 0 &&
-            (ret = result->getValue(type, pos[1])) == 0 && (ret = result->getValue(item->col_id, pos[2])) == 0 &&
-            (ret = result->getValue(item->rel_tbl_id, pos[3])) == 0) {
-            ret = result->getValue(item->rel_col_id, pos[4]);
-        }
-        if (ret != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-        item->layout_item_type = type.c_str()[0];
+        item->layout_item_id = v[0];
+        item->layout_item_type = v[1].c_str()[0];
+        item->col_id = v[2];
+        item->rel_tbl_id = v[3];
+        item->rel_col_id = v[4];
         out.push_back(item);
-        if ((ret = result->next()) != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-    }
-    return 0;
+    });
 }

@@ -9,12 +9,8 @@
 int rvappGetDbLayoutRowPtrArray(CdDBConnection* connection, const char* tblId, int layoutId,
                                 bool withColumns, std::vector<RvDbLayoutRowPtr>& out)
 {
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -28,18 +24,7 @@ int rvappGetDbLayoutRowPtrArray(CdDBConnection* connection, const char* tblId, i
     }
     static const char* const NAMES[] = {"layout_row_id", "seqno", "layout_cols", "layout_row_height",
                                         "layout_row_type"};
-    int pos[5];
-    if ((ret = RVLIST_POSITIONS(*result, NAMES, 5, pos)) != 0) {
-        return ret;
-    }
-    while (!result->isEOF()) {
-        NString v[5];
-        for (int i = 0; i < 5; ++i) {
-            if ((ret = result->getValue(v[i], pos[i])) != 0) {
-                COMTRACE("ret[%d]", ret);
-                return ret;
-            }
-        }
+    ret = RVLIST_FETCH(*result, NAMES, 5, [&out](const NString* v) {
         RvDbLayoutRowPtr row(new RvDbLayoutRow());
         row->layout_row_id = rvappTextToInt(v[0].c_str());
         row->seqno = rvappTextToInt(v[1].c_str());
@@ -47,10 +32,9 @@ int rvappGetDbLayoutRowPtrArray(CdDBConnection* connection, const char* tblId, i
         row->layout_row_height = v[3];
         row->layout_row_type = v[4].c_str()[0];
         out.push_back(row);
-        if ((ret = result->next()) != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
+    });
+    if (ret != 0) {
+        return ret;
     }
     if (withColumns) {
         ret = rvappGetDbLayoutColPtrArray(connection, tblId, layoutId, out);

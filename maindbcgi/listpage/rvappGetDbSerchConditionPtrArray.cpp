@@ -1,19 +1,14 @@
 #include "rvappGetDbSerchConditionPtrArray.h"
 
 #include "cddbconnection.h"
-#include "comtrace.h"
 #include "rvappFieldCheck.h"
 #include "rvappListSql.h"
 
 int rvappGetDbSerchConditionPtrArray(CdDBConnection* connection, const char* tblId, int filterId,
                                      std::vector<RvDbSearchCondition>& out)
 {
-    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -26,18 +21,7 @@ int rvappGetDbSerchConditionPtrArray(CdDBConnection* connection, const char* tbl
         return ret;
     }
     static const char* const NAMES[] = {"cond_id", "col_id", "comp_type", "comp_val_type", "comp_val", "seqno"};
-    int pos[6];
-    if ((ret = RVLIST_POSITIONS(*result, NAMES, 6, pos)) != 0) {
-        return ret;
-    }
-    while (!result->isEOF()) {
-        NString v[6];
-        for (int i = 0; i < 6; ++i) {
-            if ((ret = result->getValue(v[i], pos[i])) != 0) {
-                COMTRACE("ret[%d]", ret);
-                return ret;
-            }
-        }
+    return RVLIST_FETCH(*result, NAMES, 6, [&out](const NString* v) {
         RvDbSearchCondition cond;
         cond.cond_id = rvappTextToInt(v[0].c_str());
         cond.col_id = v[1].isNullOrEmpty() ? NString("*") : v[1];
@@ -46,10 +30,5 @@ int rvappGetDbSerchConditionPtrArray(CdDBConnection* connection, const char* tbl
         cond.comp_val = v[4];
         cond.seqno = rvappTextToInt(v[5].c_str());
         out.push_back(cond);
-        if ((ret = result->next()) != 0) {
-            COMTRACE("ret[%d]", ret);
-            return ret;
-        }
-    }
-    return 0;
+    });
 }

@@ -46,12 +46,8 @@ const int COLUMN_COUNT = sizeof COLUMNS / sizeof COLUMNS[0];
 
 int rvappGetDbViewCount(CdDBConnection* connection, NString& out, const char* tblId)
 {
-    if (connection == nullptr || !given(tblId)) {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }
@@ -156,12 +152,8 @@ int rvappFetchDbViewRows(const CdDBResultHandle& result, std::vector<RvDbViewPtr
 
 int rvappGetDbView(CdDBConnection* connection, const char* tblId, int viewId, RvDbView& out)
 {
-    if (connection == nullptr || !given(tblId)) {
-        COMTRACE("%s", "");
-        return -100001;
-    }
     NString escId;
-    int ret = RVLIST_ESCAPE(connection, tblId, escId);
+    int ret = RVLIST_TABLE_ID(connection, tblId, escId);
     if (ret != 0) {
         return ret;
     }

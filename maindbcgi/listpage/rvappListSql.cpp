@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "RvDbOperator.h"
 #include "cddbconnection.h"
 #include "cddbsqlencoder.h"
 #include "comtrace.h"
+#include "rvappFieldCheck.h"
 
 int rvappListRunSql(const char* srcPath, int line, CdDBConnection* connection, const char* sql,
                     CdDBResultHandle& result)
@@ -52,4 +54,100 @@ int rvappListColumnPositions(const char* srcPath, int line, const CdDBResult& re
         }
     }
     return 0;
+}
+
+int rvappListTableId(const char* srcPath, int line, CdDBConnection* connection, const char* tblId,
+                     NString& escId, bool traceCode)
+{
+    if (connection == nullptr || tblId == nullptr || tblId[0] == '\0') {
+        if (traceCode) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", -100001);
+        } else {
+            comTraceWriteFile(srcPath, line, "%s", "");
+        }
+        return -100001;
+    }
+    return rvappListEscape(srcPath, line, connection, tblId, escId);
+}
+
+int rvappListFetchRows(const char* srcPath, int line, CdDBResult& result, const char* const* names,
+                       int count, const std::function<void(const NString* values)>& take)
+{
+    std::vector<int> pos(static_cast<size_t>(count));
+    int ret = rvappListColumnPositions(srcPath, line, result, names, count, pos.data());
+    if (ret != 0) {
+        return ret;
+    }
+    std::vector<NString> values(static_cast<size_t>(count));
+    while (!result.isEOF()) {
+        for (int i = 0; i < count; ++i) {
+            values[i] = NString();
+            if ((ret = result.getValue(values[i], pos[i])) != 0) {
+                comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+                return ret;
+            }
+        }
+        take(values.data());
+        if ((ret = result.next()) != 0) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+            return ret;
+        }
+    }
+    return 0;
+}
+
+int rvappListIntColumn(const char* srcPath, int line, CdDBResult& result, std::vector<int>& ids)
+{
+    for (; !result.isEOF(); result.next()) {
+        NString value;
+        int ret = result.getValue(value, 0);
+        if (ret != 0) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+            return ret;
+        }
+        ids.push_back(rvappTextToInt(value.c_str()));
+    }
+    return 0;
+}
+
+int rvappListFirstValue(const char* srcPath, int line, CdDBConnection* connection, const char* sql,
+                        NString& value, bool& found)
+{
+    CdDBResultHandle result;
+    int ret = rvappListRunSql(srcPath, line, connection, sql, result);
+    if (ret != 0) {
+        return ret;
+    }
+    found = !result->isEOF();
+    if (!found) {
+        return 0;
+    }
+    ret = result->getValue(value, 0);
+    if (ret != 0) {
+        comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+    }
+    return ret;
+}
+
+int rvappListHasRows(const char* srcPath, int line, CdDBConnection* connection, const char* sql, bool& found)
+{
+    CdDBResultHandle result;
+    int ret = rvappListRunSql(srcPath, line, connection, sql, result);
+    if (ret != 0) {
+        return ret;
+    }
+    found = !result->isEOF();
+    return 0;
+}
+
+int rvappListRunInsert(const char* srcPath, int line, CdDBConnection* connection, const char* table,
+                       const NStringBuffer& names, const NStringBuffer& values)
+{
+    NString sql;
+    int ret = RvDbOperator::makeInsertSql(sql, table, names, values);
+    if (ret != 0) {
+        return ret;
+    }
+    CdDBResultHandle result;
+    return rvappListRunSql(srcPath, line, connection, sql.c_str(), result);
 }

@@ -24,6 +24,17 @@ int counterKey(CdDBConnection* connection, const char* tblId, const char* cname,
     return RVLIST_ESCAPE(connection, cname, name);
 }
 
+// counterKey for a value to store, which must be positive.
+int counterKeyFor(CdDBConnection* connection, const char* tblId, const char* cname, int value, NString& tbl,
+                  NString& name)
+{
+    if (value <= 0) {
+        COMTRACE("ret[%d] value[%d]", -100001, value);
+        return -100001;
+    }
+    return counterKey(connection, tblId, cname, tbl, name);
+}
+
 int runPlain(CdDBConnection* connection, const char* sql)
 {
     CdDBResultHandle result;
@@ -114,11 +125,7 @@ int rvddSelectLastIdForUpdate(CdDBConnection* connection, const char* tblId, con
 int rvddInsertLastId(CdDBConnection* connection, const char* tblId, const char* cname, int value)
 {
     NString tbl, name;
-    if (value <= 0) {
-        COMTRACE("ret[%d] value[%d]", -100001, value);
-        return -100001;
-    }
-    int ret = counterKey(connection, tblId, cname, tbl, name);
+    int ret = counterKeyFor(connection, tblId, cname, value, tbl, name);
     if (ret != 0) {
         return ret;
     }
@@ -128,11 +135,7 @@ int rvddInsertLastId(CdDBConnection* connection, const char* tblId, const char* 
 int rvddUpdateLastId(CdDBConnection* connection, const char* tblId, const char* cname, int value)
 {
     NString tbl, name;
-    if (value <= 0) {
-        COMTRACE("ret[%d] value[%d]", -100001, value);
-        return -100001;
-    }
-    int ret = counterKey(connection, tblId, cname, tbl, name);
+    int ret = counterKeyFor(connection, tblId, cname, value, tbl, name);
     if (ret != 0) {
         return ret;
     }

@@ -5,6 +5,7 @@
 
 #include "fakeserver.h"
 #include "nuhttp.h"
+#include "rvtlstest.h"
 
 namespace {
 
@@ -42,32 +43,7 @@ std::string url(const char* scheme, const char* host, int port, const char* cmd)
 }
 
 // One TLS setup for the whole file: a test CA and a certificate for localhost.
-class Tls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        dir = new rvtest::ScratchDir;
-        ok = rvtest::makeTestCerts(dir->path(), "localhost", &certs);
-    }
-    static void TearDownTestSuite()
-    {
-        delete dir;
-        dir = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(ok);
-        setenv("SSL_CERT_FILE", certs.caFile.c_str(), 1);
-    }
-    void TearDown() override { unsetenv("SSL_CERT_FILE"); }
-
-    static rvtest::ScratchDir* dir;
-    static rvtest::TestCerts certs;
-    static bool ok;
-};
-rvtest::ScratchDir* Tls::dir = nullptr;
-rvtest::TestCerts Tls::certs;
-bool Tls::ok = false;
+class Tls : public rvtest::TlsCertsTest {};
 
 TEST(NuHttpPlain, RoundTripSendsExactBytes)
 {

@@ -21,6 +21,7 @@
 #include "fakeserver.h"
 #include "nuhttp.h"
 #include "nuhttpreq.h"
+#include "rvtlstest.h"
 
 namespace {
 
@@ -156,32 +157,7 @@ TEST(UploadGather, FileShorterThanMeasuredFailsAfterTheBytesRead)
 }
 
 // One TLS setup for the file: a test CA and a certificate for localhost.
-class UploadTls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        dir = new rvtest::ScratchDir;
-        ok = rvtest::makeTestCerts(dir->path(), "localhost", &certs);
-    }
-    static void TearDownTestSuite()
-    {
-        delete dir;
-        dir = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(ok);
-        setenv("SSL_CERT_FILE", certs.caFile.c_str(), 1);
-    }
-    void TearDown() override { unsetenv("SSL_CERT_FILE"); }
-
-    static rvtest::ScratchDir* dir;
-    static rvtest::TestCerts certs;
-    static bool ok;
-};
-rvtest::ScratchDir* UploadTls::dir = nullptr;
-rvtest::TestCerts UploadTls::certs;
-bool UploadTls::ok = false;
+class UploadTls : public rvtest::TlsCertsTest {};
 
 int upload(const std::string& url, const std::string& path, int timeout)
 {

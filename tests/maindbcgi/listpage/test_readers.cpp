@@ -17,6 +17,7 @@
 #include "rvappGetDbLayoutRowPtrArray.h"
 #include "rvappGetDbSerchConditionPtrArray.h"
 #include "rvappGetDbView.h"
+#include "rvappListSql.h"
 #include "rvappSupplementSearchFilter.h"
 #include "rvdbTotal.h"
 #include "rvschema.h"
@@ -429,6 +430,33 @@ TEST_F(ListPageReaders, TotalsByTableAndId)
                                              str(t.sub1_sorder) + "|" + str(t.crosstab) + "|" +
                                              str(t.crosstab_col_id) + "|" + str(t.crosstab_opt) + "|" +
                                              str(t.sort_col) + "|" + str(t.seqno));
+}
+
+// The shared row loop hands each row's values in the order of the names,
+// whatever the select order, and stops at a column the result lacks.
+TEST_F(ListPageReaders, RowLoopValuesByName)
+{
+    struct Case {
+        const char* sql;
+        int code;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"select 'b1' as b, 'a1' as a union all select 'b2', 'a2' order by 1", 0, {"a1|b1", "a2|b2"}},
+        {"select 'x' as a, 'y' as b where false", 0, {}},
+        {"select 'a1' as a", CDDB_ERR_VALUE, {}},
+    };
+    static const char* const NAMES[] = {"a", "b"};
+    for (const Case& c : cases) {
+        CdDBResultHandle result;
+        ASSERT_EQ(0, RVLIST_RUN(&conn, c.sql, result)) << c.sql;
+        std::vector<std::string> rows;
+        int ret = RVLIST_FETCH(*result, NAMES, 2, [&rows](const NString* v) {
+            rows.push_back(str(v[0]) + "|" + str(v[1]));
+        });
+        EXPECT_EQ(c.code, ret) << c.sql;
+        EXPECT_EQ(c.rows, rows) << c.sql;
+    }
 }
 
 }  // namespace
