@@ -352,7 +352,9 @@ FILE* comCgiMpOpenFile(const char* path, const char* mode)
     // bodies of 2 GB and more need no other call.
     if (mode[0] != 'w')
         return fopen(path, mode);
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // "w+" reads too: fdopen refuses it on a write-only descriptor.
+    int access = strchr(mode, '+') ? O_RDWR : O_WRONLY;
+    int fd = open(path, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return nullptr;
     FILE* f = fdopen(fd, mode);

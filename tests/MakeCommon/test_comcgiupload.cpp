@@ -238,6 +238,16 @@ TEST_F(Upload, OpenFileCreatesOnlyNewFiles)
         EXPECT_EQ(EEXIST, errno) << p;
     }
     EXPECT_EQ("keep", readFile(taken));
+    // An update mode gives a stream that reads back what it wrote.
+    const std::string update = dir + "/update.000";
+    f = comCgiMpOpenFile(update.c_str(), "w+");
+    ASSERT_NE(nullptr, f);
+    char back[4] = {};
+    EXPECT_EQ(2, static_cast<int>(fwrite("ok", 1, 2, f)));
+    rewind(f);
+    EXPECT_EQ(2, static_cast<int>(fread(back, 1, 2, f)));
+    EXPECT_STREQ("ok", back);
+    fclose(f);
     f = comCgiMpOpenFile(fresh.c_str(), "r");
     ASSERT_NE(nullptr, f);
     fclose(f);
