@@ -167,11 +167,14 @@ int rvdbSetColumnSetDefaults(const NString& tblId, const NString& colId, const N
     return 0;
 }
 
-int rvdbMakeRelationColumnSet(const NString& tblId, const NString& colId, const NString& seqno,
-                              const NString& colLname, const NString& relKey,
-                              const RvdbColumnSet* related, const NString& colType,
-                              RvdbColumnSet& out)
+int rvdbMakeRelationColumnSet(const NString& tblIdArg, const NString& colIdArg,
+                              const NString& seqnoArg, const NString& colLnameArg,
+                              const NString& relKeyArg, const RvdbColumnSet* related,
+                              const NString& colTypeArg, RvdbColumnSet& out)
 {
+    // Copies: the texts may be properties of out, which is overwritten below.
+    const NString tblId(tblIdArg), colId(colIdArg), seqno(seqnoArg), colLname(colLnameArg),
+        relKey(relKeyArg), colType(colTypeArg);
     if (relKey.isNullOrEmpty() || related == nullptr || related->getTblId().isNullOrEmpty() ||
         related->getColId().isNullOrEmpty() || related->getColType().isNullOrEmpty()) {
         TRACE("arg err.");

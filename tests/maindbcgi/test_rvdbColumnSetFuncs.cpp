@@ -37,6 +37,9 @@ TEST(RvdbColumnSetDefaults, ByType)
     related->setFRoundLevel(T("2"));
     related->setFPrefix(T("¥"));
     RvdbColumnSetPtr selects = column("3", "5", "selects", "selects");
+    RvdbColumnSetPtr plain = column("3", "8", "text", "text");
+    plain->setSeqno(T("80"));
+    plain->setColLname(T("品名"));
     RvdbColumnSetPtr chainEnd = column("4", "1", "relref", "text");  // a relref without root
     RvdbColumnSetPtr badRef = column("3", "6", "relref", "text");
     badRef->setRelatedSet(chainEnd);
@@ -69,8 +72,12 @@ TEST(RvdbColumnSetDefaults, ByType)
          "col_type=relcpy;rel_col_type=number;f_round_level=2;f_prefix=¥;rel_key=7;rel_tbl_id=3;"},
         {"relcpy", "1", selects.get(), 0, {"rel_col_type", "v_input_cols", "v_input_rows"},
          "rel_col_type=texts;v_input_cols=40;v_input_rows=4;"},
-        {"relref", "1", related.get(), 0, {"col_type", "rel_col_type", "f_round_level", "c_must"},
-         "col_type=relref;rel_col_type=numbercal;f_round_level=2;c_must=0;"},
+        {"relref", "1", related.get(), 0,
+         {"col_type", "seqno", "rel_col_type", "f_round_level", "c_must"},
+         "col_type=relref;seqno=1;rel_col_type=numbercal;f_round_level=2;c_must=0;"},
+        // a copied source keeps none of its identity
+        {"relcpy", "", plain.get(), 0, {"tbl_id", "col_id", "seqno", "col_lname", "rel_col_type"},
+         "tbl_id=2;col_id=12;seqno=12;col_lname=金額;rel_col_type=text;"},
         {"relref", "1", badRef.get(), -100001, {}, ""},
         {"relref", "1", nullptr, -100001, {}, ""},
         {"memo", "1", nullptr, -100001, {}, ""},
