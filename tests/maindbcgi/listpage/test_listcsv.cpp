@@ -214,4 +214,35 @@ TEST_F(ListCsvDownload, ApplyResolvesTheListLayoutPage)
     ctx->disconnect();
 }
 
+// Saved paging texts at and beyond the int range neither wrap nor overflow.
+TEST_F(ListCsvDownload, ApplyTakesHugePagingAsLargest)
+{
+    RvAppCtx* ctx = RvAppCtx::getInstance();
+    ASSERT_EQ(0, ctx->load(dir->path().c_str()));
+    ASSERT_EQ(0, ctx->connect());
+    ctx->getUser().id = "2";
+    const struct {
+        const char* limit;
+        const char* row;
+        int rows;
+    } cases[] = {
+        {"2147483647", "0", 5}, {"99999999999", "1", 4}, {"1", "99999999999", 0},
+        {"-99999999999", "-99999999999", 5},
+    };
+    for (const auto& c : cases) {
+        RvdbRecordListPageCommand cmd(NString(sessionDir(kSid2).c_str()), NString("12"), NString("p"));
+        cmd.setLimit(NString(c.limit));
+        cmd.setRow(NString(c.row));
+        cmd.setSelectedColumns({NString("1")});
+        RvdbRecordListPage page;
+        ASSERT_EQ(0, RvdbRecordListPageCommand::apply(page, cmd, ctx->getUser(), ctx->getConnection(false)))
+            << c.limit << " " << c.row;
+        int rows = 0;
+        for (; !page.records->isEOF() && rows < 10; page.records->next())
+            ++rows;
+        EXPECT_EQ(c.rows, rows) << c.limit << " " << c.row;
+    }
+    ctx->disconnect();
+}
+
 }  // namespace
