@@ -31,7 +31,7 @@ protected:
 
 TEST_F(ListCsvDownload, HeadersNameTheTableForEachAgent)
 {
-    const std::regex name("試験_表_1_20[0-9]{12}\\.csv");
+    const std::regex name("試験_表___1_20[0-9]{12}\\.csv");
     struct Case {
         const char* agent;
         const char* prefix;
