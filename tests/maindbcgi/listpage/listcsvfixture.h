@@ -205,6 +205,7 @@ protected:
              [](RvdbRecordListPageCommand& c) { c.setFilters({filter("4", "==", "1500")}); }},
             {kSid4, "2", "hr",
              [](RvdbRecordListPageCommand& c) { c.setRelationKey(NString("4"), NString("1500")); }},
+            {kSid4, "2", "hs", [](RvdbRecordListPageCommand& c) { c.setSortColId(NString("4")); }},
         };
         for (const State& s : states) {
             RvdbRecordListPageCommand cmd(NString(sessionDir(s.sid).c_str()), NString(s.tid),

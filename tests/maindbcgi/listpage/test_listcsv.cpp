@@ -120,6 +120,7 @@ TEST_F(ListCsvDownload, RefusalsWriteNothing)
         {"wid=t&tid=12&cid=1", kSid2, -100026},       // the state is another table's
         {"wid=hf&tid=2&cid=1", kSid4, -100026},       // saved filter on a hidden column
         {"wid=hr&tid=2&cid=1", kSid4, -100026},       // relation key on a hidden column
+        {"wid=hs&tid=2&cid=1", kSid4, -100026},       // sort on a hidden column
         {"wid=s&tid=1&cid=1", kSid2, -100025},        // stale table filter fails as before
         {"wid=..&tid=12&cid=1", kSid2, -100002},
         {"wid=%2E%2E%2Fall&tid=12&cid=1", kSid2, -100002},
