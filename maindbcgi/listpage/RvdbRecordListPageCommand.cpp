@@ -1,5 +1,6 @@
 #include "RvdbRecordListPageCommand.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -53,6 +54,17 @@ bool isIntegerKey(const NString& text)
             return false;
     }
     return true;
+}
+
+// Leading integer of a text, held to the int range.
+int clampedInt(const NString& text)
+{
+    long long v = std::strtoll(text.c_str(), nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
 }
 
 bool isSafePageKey(const NString& text)
@@ -514,10 +526,10 @@ int RvdbRecordListPageCommand::apply(RvdbRecordListPage& page,
         return 0;
     int limit = page.view.rows_per_page;
     if (!limitText.isNullOrEmpty())
-        limit = std::atoi(limitText.c_str());
-    if (limit > 0)
+        limit = clampedInt(limitText);
+    if (limit > 0 && limit < INT_MAX)
         ++limit;
-    int offset = std::atoi(row.c_str());
+    int offset = clampedInt(row);
     if (offset < 0)
         offset = 0;
     RvStringList colIds;

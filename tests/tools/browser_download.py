@@ -8,6 +8,7 @@ and waits (at most SECONDS, default 60) until one finished file lies in
 DOWNLOAD_DIR; prints its name. Exit status 1 when none arrived.
 """
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -53,6 +54,7 @@ def main():
         return 1
     finally:
         driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)
 
 
 if __name__ == "__main__":

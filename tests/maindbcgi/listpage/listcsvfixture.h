@@ -27,7 +27,7 @@ namespace listcsv {
 // ones (record 2). User 2 holds every right, user 6 refer only.
 inline const char* const kTable12 = R"SQL(
 INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES
-  (12, '1', 12, '試験"表;1', '2024-01-01 00:00:00+09');
+  (12, '1', 12, '試験"表;\' || chr(9) || '1', '2024-01-01 00:00:00+09');
 INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) VALUES
   (12, -1, 'key', 'キー', 0, 'key'), (12, -2, 'user', '登録者', 901, 'user'),
   (12, -3, 'datetime', '登録日時', 902, 'datetime'), (12, -4, 'user', '更新者', 903, 'user'),
@@ -205,6 +205,7 @@ protected:
              [](RvdbRecordListPageCommand& c) { c.setFilters({filter("4", "==", "1500")}); }},
             {kSid4, "2", "hr",
              [](RvdbRecordListPageCommand& c) { c.setRelationKey(NString("4"), NString("1500")); }},
+            {kSid4, "2", "hs", [](RvdbRecordListPageCommand& c) { c.setSortColId(NString("4")); }},
         };
         for (const State& s : states) {
             RvdbRecordListPageCommand cmd(NString(sessionDir(s.sid).c_str()), NString(s.tid),

@@ -31,7 +31,7 @@ protected:
 
 TEST_F(ListCsvDownload, HeadersNameTheTableForEachAgent)
 {
-    const std::regex name("試験_表_1_20[0-9]{12}\\.csv");
+    const std::regex name("試験_表___1_20[0-9]{12}\\.csv");
     struct Case {
         const char* agent;
         const char* prefix;
@@ -120,6 +120,7 @@ TEST_F(ListCsvDownload, RefusalsWriteNothing)
         {"wid=t&tid=12&cid=1", kSid2, -100026},       // the state is another table's
         {"wid=hf&tid=2&cid=1", kSid4, -100026},       // saved filter on a hidden column
         {"wid=hr&tid=2&cid=1", kSid4, -100026},       // relation key on a hidden column
+        {"wid=hs&tid=2&cid=1", kSid4, -100026},       // sort on a hidden column
         {"wid=s&tid=1&cid=1", kSid2, -100025},        // stale table filter fails as before
         {"wid=..&tid=12&cid=1", kSid2, -100002},
         {"wid=%2E%2E%2Fall&tid=12&cid=1", kSid2, -100002},
@@ -211,6 +212,37 @@ TEST_F(ListCsvDownload, ApplyResolvesTheListLayoutPage)
         fields.push_back(str(name));
     }
     EXPECT_EQ((std::vector<std::string>{"a.rvkey", "a.col00001", "a.col00003", "a.col00004"}), fields);
+    ctx->disconnect();
+}
+
+// Saved paging texts at and beyond the int range neither wrap nor overflow.
+TEST_F(ListCsvDownload, ApplyTakesHugePagingAsLargest)
+{
+    RvAppCtx* ctx = RvAppCtx::getInstance();
+    ASSERT_EQ(0, ctx->load(dir->path().c_str()));
+    ASSERT_EQ(0, ctx->connect());
+    ctx->getUser().id = "2";
+    const struct {
+        const char* limit;
+        const char* row;
+        int rows;
+    } cases[] = {
+        {"2147483647", "0", 5}, {"99999999999", "1", 4}, {"1", "99999999999", 0},
+        {"-99999999999", "-99999999999", 5},
+    };
+    for (const auto& c : cases) {
+        RvdbRecordListPageCommand cmd(NString(sessionDir(kSid2).c_str()), NString("12"), NString("p"));
+        cmd.setLimit(NString(c.limit));
+        cmd.setRow(NString(c.row));
+        cmd.setSelectedColumns({NString("1")});
+        RvdbRecordListPage page;
+        ASSERT_EQ(0, RvdbRecordListPageCommand::apply(page, cmd, ctx->getUser(), ctx->getConnection(false)))
+            << c.limit << " " << c.row;
+        int rows = 0;
+        for (; !page.records->isEOF() && rows < 10; page.records->next())
+            ++rows;
+        EXPECT_EQ(c.rows, rows) << c.limit << " " << c.row;
+    }
     ctx->disconnect();
 }
 
