@@ -29,7 +29,10 @@ bool parseOid(const char* text, uint32_t& out)
 
 }  // namespace
 
-CdDBResult_PG::CdDBResult_PG(int s) : status(s), affectedRows(0), rowIndex(0), res(nullptr) {}
+CdDBResult_PG::CdDBResult_PG(int s)
+    : status(s), affectedRows(0), rowIndex(0), res(nullptr), rowCount(0), fieldCount(0)
+{
+}
 
 CdDBResult_PG::~CdDBResult_PG()
 {
@@ -42,6 +45,9 @@ void CdDBResult_PG::clear()
         PQclear(res);
         res = nullptr;
     }
+    rowCount = 0;
+    fieldCount = 0;
+    byteaColumn.clear();
 }
 
 void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
@@ -53,12 +59,17 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     if (res != nullptr) {
         long n = strtol(PQcmdTuples(res), nullptr, 10);
         affectedRows = n > INT32_MAX ? INT32_MAX : static_cast<int>(n < 0 ? 0 : n);
+        rowCount = PQntuples(res);
+        fieldCount = PQnfields(res);
+        byteaColumn.resize(static_cast<size_t>(fieldCount));
+        for (int i = 0; i < fieldCount; i++)
+            byteaColumn[static_cast<size_t>(i)] = PQftype(res, i) == OID_BYTEA;
     }
 }
 
 int CdDBResult_PG::getFieldCount() const
 {
-    return res != nullptr ? PQnfields(res) : 0;
+    return fieldCount;
 }
 
 int CdDBResult_PG::getFieldName(NString& out, int column) const
@@ -82,13 +93,16 @@ int CdDBResult_PG::getValue(NString& out, int column) const
     if (res == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
-    if (rowIndex < 0 || rowIndex >= PQntuples(res)) {
+    if (rowIndex < 0 || rowIndex >= rowCount) {
         return CDDB_ERR_EOF;
     }
-    if (column < 0 || column >= PQnfields(res) || PQftype(res, column) == OID_BYTEA) {
+    if (column < 0 || column >= fieldCount || byteaColumn[static_cast<size_t>(column)]) {
         return CDDB_ERR_VALUE;
     }
-    if (PQgetisnull(res, rowIndex, column)) {
+    // Text values hold no NUL: their length comes with the row. Only an
+    // empty one can be SQL NULL.
+    int length = PQgetlength(res, rowIndex, column);
+    if (length == 0 && PQgetisnull(res, rowIndex, column)) {
         out = NString();
         return 0;
     }
@@ -96,7 +110,7 @@ int CdDBResult_PG::getValue(NString& out, int column) const
     if (value == nullptr) {
         return CDDB_ERR_VALUE;
     }
-    out = NString(value);
+    out = length > 0 ? NString::fromBytes(value, static_cast<size_t>(length)) : NString(value);
     return 0;
 }
 
@@ -137,5 +151,5 @@ int CdDBResult_PG::next()
 
 bool CdDBResult_PG::isEOF() const
 {
-    return res == nullptr || rowIndex >= PQntuples(res);
+    return res == nullptr || rowIndex >= rowCount;
 }

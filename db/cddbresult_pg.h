@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <vector>
+
 #include "cddbconnection.h"
 #include "cddbresult.h"
 
@@ -30,6 +32,10 @@ private:
     int affectedRows;
     int rowIndex;
     PGresult* res;
+    // Of res, read once: rows, columns and which columns are bytea.
+    int rowCount;
+    int fieldCount;
+    std::vector<char> byteaColumn;
     CdDBConnectionHandle connection;
 };
 

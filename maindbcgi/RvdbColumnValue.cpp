@@ -293,6 +293,20 @@ int RvdbColumnValue_DateTime::setText(int index, const NString& text)
 {
     if (index != 0)
         return badIndex("RvdbColumnValue_DateTime", index);
+    // A whole stamp YYYYMMDDhhmmss is cut here directly.
+    const char* t = text.c_str();
+    size_t n = 0;
+    while (n < 15 && t[n] != '\0')
+        n++;
+    if (n == 14) {
+        parts.year = NString::fromBytes(t, 4);
+        parts.month = NString::fromBytes(t + 4, 2);
+        parts.day = NString::fromBytes(t + 6, 2);
+        parts.hour = NString::fromBytes(t + 8, 2);
+        parts.minute = NString::fromBytes(t + 10, 2);
+        parts.second = NString::fromBytes(t + 12, 2);
+        return 0;
+    }
     // parse refuses a text before it changes any part, so a refused text
     // leaves the value unchanged.
     int ret = parts.parse(text);
