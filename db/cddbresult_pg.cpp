@@ -90,6 +90,21 @@ int CdDBResult_PG::getFieldName(NString& out, int column) const
 
 int CdDBResult_PG::getValue(NString& out, int column) const
 {
+    const char* text = nullptr;
+    int length = 0;
+    int ret = peekValue(column, text, length);
+    if (ret != 0) {
+        return ret;
+    }
+    // Text values hold no NUL: their length comes with the row.
+    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
+    return 0;
+}
+
+int CdDBResult_PG::peekValue(int column, const char*& text, int& length) const
+{
+    text = nullptr;
+    length = 0;
     if (res == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
@@ -99,18 +114,16 @@ int CdDBResult_PG::getValue(NString& out, int column) const
     if (column < 0 || column >= fieldCount || byteaColumn[static_cast<size_t>(column)]) {
         return CDDB_ERR_VALUE;
     }
-    // Text values hold no NUL: their length comes with the row. Only an
-    // empty one can be SQL NULL.
-    int length = PQgetlength(res, rowIndex, column);
-    if (length == 0 && PQgetisnull(res, rowIndex, column)) {
-        out = NString();
+    int n = PQgetlength(res, rowIndex, column);
+    if (n == 0 && PQgetisnull(res, rowIndex, column)) {
         return 0;
     }
     const char* value = PQgetvalue(res, rowIndex, column);
-    if (value == nullptr) {
+    if (value == nullptr || n < 0) {
         return CDDB_ERR_VALUE;
     }
-    out = length > 0 ? NString::fromBytes(value, static_cast<size_t>(length)) : NString(value);
+    text = value;
+    length = n;
     return 0;
 }
 

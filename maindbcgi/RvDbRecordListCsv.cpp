@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "comcgi.h"
 #include "comtrace.h"
@@ -60,8 +61,6 @@ bool joinStamp(const DateTimeParts& parts, char (&stamp)[15])
 // false and out untouched.
 bool fillDateTemplate(const char* tmpl, const char* stamp, NString& out)
 {
-    static const unsigned char kStart[6] = { 0, 4, 6, 8, 10, 12 };
-    static const unsigned char kLen[6] = { 4, 2, 2, 2, 2, 2 };
     char buf[256];
     size_t n = 0;
     int next = 0;
@@ -76,8 +75,13 @@ bool fillDateTemplate(const char* tmpl, const char* stamp, NString& out)
         if (*p == '%') {
             buf[n++] = '%';
         } else if (*p == 's' && next < 6) {
-            for (unsigned i = 0; i < kLen[next]; i++)
-                buf[n++] = stamp[kStart[next] + i];
+            if (next == 0) {
+                std::memcpy(buf + n, stamp, 4);
+                n += 4;
+            } else {
+                std::memcpy(buf + n, stamp + 2 + 2 * next, 2);
+                n += 2;
+            }
             ++next;
         } else {
             return false;
@@ -150,7 +154,12 @@ int RvDbRecordListCsv::formatColumnValue(const RvdbColumnValue* value, NString& 
     }
     case RVDB_VALUE_DATETIME:
     case RVDB_VALUE_DATETIMECAL: {
-        if (const DateTimeParts* parts = value->getDateTimeParts()) {
+        const DateTimeParts* parts =
+            typeid(*value) == typeid(RvdbColumnValue_DateTime) ||
+                    typeid(*value) == typeid(RvdbColumnValue_DateTimeCal)
+                ? &static_cast<const RvdbColumnValue_DateTime*>(value)->parts
+                : value->getDateTimeParts();
+        if (parts) {
             char stamp[15];
             if (joinStamp(*parts, stamp))
                 ret = formatDateTime(stamp, out);
