@@ -21,6 +21,24 @@ char* newCopy(const char* src, size_t n)
     return p;
 }
 
+// memcpy that keeps the short copies of single values inline.
+inline void copyBytes(char* dst, const char* src, size_t n)
+{
+    if (n > 16) {
+        memcpy(dst, src, n);
+    } else if (n >= 8) {
+        memcpy(dst, src, 8);
+        memcpy(dst + n - 8, src + n - 8, 8);
+    } else if (n >= 4) {
+        memcpy(dst, src, 4);
+        memcpy(dst + n - 4, src + n - 4, 4);
+    } else if (n > 0) {
+        dst[0] = src[0];
+        dst[n / 2] = src[n / 2];
+        dst[n - 1] = src[n - 1];
+    }
+}
+
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // Blocks of short joined strings (count + text) are kept per thread and
@@ -33,7 +51,8 @@ const unsigned kPoolKeep = 4096;
 struct PoolLists {
     void* head[kPoolClasses];
     unsigned count[kPoolClasses];
-    bool closed;  // the thread is ending: blocks go straight back
+    bool closed;      // the thread is ending: blocks go straight back
+    bool registered;  // the thread's cleanup is set up
 };
 thread_local PoolLists poolLists;  // zero-initialised, nothing to destroy
 
@@ -59,12 +78,10 @@ size_t poolClass(size_t size)
     return size <= kPoolClasses * kPoolStep ? (size - 1) / kPoolStep : kPoolClasses;
 }
 
-void* blockAlloc(size_t size)
+void* blockAlloc(size_t size, size_t c)
 {
-    size_t c = poolClass(size);
     if (c == kPoolClasses)
         return ::operator new(size);
-    (void)&poolCloser;  // its thread's cleanup comes with the first block
     if (void* block = poolLists.head[c]) {
         poolLists.head[c] = *static_cast<void**>(block);
         poolLists.count[c]--;
@@ -73,12 +90,15 @@ void* blockAlloc(size_t size)
     return ::operator new((c + 1) * kPoolStep);
 }
 
-void blockFree(void* block, size_t size)
+void blockFree(void* block, size_t c)
 {
-    size_t c = poolClass(size);
     if (c == kPoolClasses || poolLists.closed || poolLists.count[c] >= kPoolKeep) {
         ::operator delete(block);
         return;
+    }
+    if (!poolLists.registered) {
+        (void)&poolCloser;  // its thread's cleanup comes with the first kept block
+        poolLists.registered = true;
     }
     *static_cast<void**>(block) = poolLists.head[c];
     poolLists.head[c] = block;
@@ -89,18 +109,6 @@ void blockFree(void* block, size_t size)
 
 // ---- NString -------------------------------------------------------------
 
-NString::NString(const NString& other) noexcept : refCount(other.refCount), text(other.text)
-{
-    if (refCount)
-        ++*refCount;
-}
-
-NString::NString(NString&& other) noexcept : refCount(other.refCount), text(other.text)
-{
-    other.refCount = nullptr;
-    other.text = nullptr;
-}
-
 NString::NString(const char* src, int length) : refCount(nullptr), text(nullptr)
 {
     if (!src) {
@@ -109,15 +117,26 @@ NString::NString(const char* src, int length) : refCount(nullptr), text(nullptr)
     }
     size_t n = length < 0 ? strlen(src) : strnlen(src, static_cast<size_t>(length));
     allocateJoined(n);
-    if (n)
-        memcpy(text, src, n);
+    copyBytes(text, src, n);
+}
+
+NString NString::fromBytes(const char* src, size_t length)
+{
+    if (!src)
+        return NString(static_cast<const char*>(nullptr));
+    NString s;
+    s.allocateJoined(length);
+    copyBytes(s.text, src, length);
+    return s;
 }
 
 void NString::allocateJoined(size_t n)
 {
     // operator new aligns for any fundamental type, so the count fits first.
-    char* block = static_cast<char*>(blockAlloc(sizeof(int32_t) + n + 1));
-    refCount = new (block) int32_t(kJoinedBit | 1);
+    const size_t size = sizeof(int32_t) + n + 1;
+    const size_t c = poolClass(size);
+    char* block = static_cast<char*>(blockAlloc(size, c));
+    refCount = new (block) int32_t(kJoinedBit | static_cast<int32_t>(c << kClassShift) | 1);
     text = block + sizeof(int32_t);
     text[n] = '\0';
 }
@@ -146,57 +165,16 @@ NString::NString(const NString& a, const NString& b) : refCount(nullptr), text(n
         memcpy(text + la, b.text, lb);
 }
 
-NString::~NString()
+void NString::destroy() noexcept
 {
-    release();
-}
-
-void NString::release() noexcept
-{
-    if (!refCount)
-        return;
-    if ((--*refCount & ~kJoinedBit) == 0) {
-        if (*refCount & kJoinedBit) {
-            // The text is never changed, so its length gives the block's size.
-            blockFree(refCount, sizeof(int32_t) + strlen(text) + 1);
-        } else {
-            delete[] text;
-            delete refCount;
-        }
-        text = nullptr;
-        refCount = nullptr;
+    if (*refCount & kJoinedBit) {
+        blockFree(refCount, static_cast<size_t>((*refCount & kClassBits) >> kClassShift));
+    } else {
+        delete[] text;
+        delete refCount;
     }
-}
-
-NString& NString::operator=(const NString& other) noexcept
-{
-    if (this == &other || text == other.text)
-        return *this;
-    release();
-    refCount = other.refCount;
-    text = other.text;
-    if (refCount)
-        ++*refCount;
-    return *this;
-}
-
-NString& NString::operator=(NString&& other) noexcept
-{
-    if (this == &other)
-        return *this;
-    if (text == other.text) {
-        // Same text: keep ours, drop the other's share.
-        other.release();
-        other.refCount = nullptr;
-        other.text = nullptr;
-        return *this;
-    }
-    release();
-    refCount = other.refCount;
-    text = other.text;
-    other.refCount = nullptr;
-    other.text = nullptr;
-    return *this;
+    text = nullptr;
+    refCount = nullptr;
 }
 
 int NString::length() const
@@ -404,7 +382,7 @@ void NStringBuffer::grow(unsigned newCap)
     cap = newCap;
 }
 
-int NStringBuffer::append(const char* text, unsigned n)
+int NStringBuffer::appendGrow(const char* text, unsigned n)
 {
     if (!text)
         return 0;

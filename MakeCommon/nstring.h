@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__GNUC__)
 #define NSTRING_PRINTF(f, a) __attribute__((format(printf, f, a)))
@@ -19,11 +20,22 @@ class NString {
 public:
     // Null string.
     NString() noexcept : refCount(nullptr), text(nullptr) {}
-    NString(const NString& other) noexcept;
-    NString(NString&& other) noexcept;
+    NString(const NString& other) noexcept : refCount(other.refCount), text(other.text)
+    {
+        if (refCount)
+            ++*refCount;
+    }
+    NString(NString&& other) noexcept : refCount(other.refCount), text(other.text)
+    {
+        other.refCount = nullptr;
+        other.text = nullptr;
+    }
     // Copies `length` bytes of `text` (negative: the whole text). A null
     // `text` gives a null string.
     NString(const char* text, int length = -1);
+    // Copies exactly `length` bytes of `text`, which holds no NUL among
+    // them (a length known from elsewhere, so the text is not scanned).
+    static NString fromBytes(const char* text, size_t length);
     // Takes ownership of a NUL-terminated array allocated with new[]
     // (e.g. the result of NStringBuffer::detach). Never pass a stack buffer
     // or malloc'd memory here: use NString(const char*, int) to copy those.
@@ -31,10 +43,37 @@ public:
     explicit NString(char* adopted);
     // Concatenation; null when both texts are null, a null text reads as "".
     NString(const NString& a, const NString& b);
-    ~NString();
+    ~NString() { release(); }
 
-    NString& operator=(const NString& other) noexcept;
-    NString& operator=(NString&& other) noexcept;
+    NString& operator=(const NString& other) noexcept
+    {
+        if (this == &other || text == other.text)
+            return *this;
+        if (other.refCount)
+            ++*other.refCount;
+        release();
+        refCount = other.refCount;
+        text = other.text;
+        return *this;
+    }
+    NString& operator=(NString&& other) noexcept
+    {
+        if (this == &other)
+            return *this;
+        if (text == other.text) {
+            // Same text: keep ours, drop the other's share.
+            other.release();
+            other.refCount = nullptr;
+            other.text = nullptr;
+            return *this;
+        }
+        release();
+        refCount = other.refCount;
+        text = other.text;
+        other.refCount = nullptr;
+        other.text = nullptr;
+        return *this;
+    }
 
     int length() const;
     const char* c_str() const { return text ? text : ""; }
@@ -42,7 +81,7 @@ public:
     // True only for the null string (no text at all).
     bool isNull() const { return text == nullptr; }
     // Number of values sharing this text (0 for a default-constructed string).
-    int getRefCount() const { return refCount ? (*refCount & ~kJoinedBit) : 0; }
+    int getRefCount() const { return refCount ? (*refCount & kCountMask) : 0; }
 
     NString& operator+=(const NString& other);
 
@@ -65,13 +104,24 @@ public:
     NString replaceAll(const NString& from, const NString& to) const;
 
 private:
-    // Set in the count when the text lives in the count's own allocation.
+    // Set in the count when the text lives in the count's own allocation;
+    // the block's size class is kept beside it, so freeing needs no strlen.
     static constexpr int32_t kJoinedBit = 0x40000000;
+    static constexpr int kClassShift = 27;
+    static constexpr int32_t kClassBits = 0x38000000;
+    static constexpr int32_t kCountMask = 0x07FFFFFF;
 
     // Makes this (null) string own a new text of n bytes plus NUL, stored
     // with its count in one allocation; the bytes are left to the caller.
     void allocateJoined(size_t n);
-    void release() noexcept;
+    // Drops this value's share; the last one frees the text.
+    void release() noexcept
+    {
+        if (refCount && (--*refCount & kCountMask) == 0)
+            destroy();
+    }
+    // Frees the text of a count that reached 0; the value then holds none.
+    void destroy() noexcept;
 
     int32_t* refCount;
     char* text;
@@ -96,7 +146,16 @@ public:
     void clear();
     // Append `len` bytes / the whole text; a null text changes nothing. 0.
     // The text may point into this buffer's own data.
-    int append(const char* text, unsigned len);
+    int append(const char* text, unsigned n)
+    {
+        if (text && data && n < cap - len) {
+            memmove(data + len, text, n);
+            len += n;
+            data[len] = '\0';
+            return 0;
+        }
+        return appendGrow(text, n);
+    }
     int append(const char* text);
     // clear() then append(text). 0.
     int assign(const char* text);
@@ -112,6 +171,8 @@ public:
 
 private:
     void grow(unsigned newCap);
+    // append() when the text does not fit (or there is no array yet).
+    int appendGrow(const char* text, unsigned n);
 
     char* data;
     unsigned cap;

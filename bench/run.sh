@@ -3,7 +3,8 @@
 # installed, the i386 build:
 # - rows: exportbat against PostgreSQL's own \copy of the same table and of
 #   the very select exportbat sends, at 10^4, 10^5 and 10^6 records
-#   (BENCH_SIZES);
+#   (BENCH_SIZES), BENCH_RUNS times each (default 3), alternating the
+#   three; the table shows the medians and the ratios' spread;
 # - attachments: one attachment of 1.4 to 4 KB per record at 10^4 and 10^5
 #   records (BENCH_ATTACH), without and with an index on (rvkey, col_id),
 #   against one psql session running \lo_export for each of the same objects
@@ -11,6 +12,7 @@
 # - download: the list-page CSV download of the rows table at 10^5 records
 #   (BENCH_DOWNLOAD), every column, no header row, through the test CGI
 #   driver of the x86_64 build, next to exportbat on the same table.
+#   BENCH_ATTACH=none leaves the attachments out.
 # Peak resident memory of every exportbat run. Prints Markdown and writes it
 # to bench/results.md. Other work on the machine makes the figures noisy.
 set -euo pipefail
@@ -28,6 +30,8 @@ fi
 sizes=${BENCH_SIZES:-"10000 100000 1000000"}
 attach=${BENCH_ATTACH:-"10000 100000"}
 download=${BENCH_DOWNLOAD:-100000}
+[ "$attach" = none ] && attach=""
+runs=${BENCH_RUNS:-3}
 
 for tool in psql bc /usr/bin/time cmake ninja; do
     command -v "$tool" >/dev/null || { echo "bench: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
@@ -148,8 +152,10 @@ cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col0000
 # share can be told apart from the server's.
 tochar() { echo "TO_CHAR($1 ,'YYYYMMDDHH24MISS')"; }
 samesel="select rvkey, col00001, col00002, col00003, col00004, col00005, col00006, $(tochar col00007), $(tochar col00008), col00009, col00010, regist_uname, $(tochar regist_date), update_uname, $(tochar update_date) from tbl00101 order by rvkey"
-rows="| build | records | exportbat (s) | \\copy (s) | ratio | \\copy of the same select (s) | ratio to it | exportbat peak RSS (MiB) |
-|---|---:|---:|---:|---:|---:|---:|---:|"
+rows="| build | records | exportbat (s) | \\copy (s) | ratio | \\copy of the same select (s) | ratio to it | ratio to it, lowest to highest run | exportbat peak RSS (MiB) |
+|---|---:|---:|---:|---:|---:|---:|---|---:|"
+# Median of the numbers given.
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 for n in $sizes; do
     q -c "TRUNCATE tbl00101" -c "INSERT INTO tbl00101 SELECT g, '山田 太郎', timestamp '2024-01-01' + g * interval '1 minute', NULL, NULL,
         '顧客' || g, '東京都千代田区' || g || '番地', CASE WHEN g % 3 = 0 THEN E'備考\n' || g ELSE NULL END,
@@ -157,18 +163,25 @@ for n in $sizes; do
         timestamp '2025-01-01' + g * interval '1 hour', CASE WHEN g % 2 = 0 THEN '一般' ELSE '特別' END, '完了'
         FROM generate_series(1, $n) g" -c "VACUUM ANALYZE tbl00101" >/dev/null
     for b in $builds; do
-        export_run "$b" bench "$out/rows"
-        lines=$(( $(wc -l < "$out/rows/tbl00101/data.csv") ))
-        [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
-        t1=$(now)
-        q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
-        t2=$(now)
-        q -c "\\copy ($samesel) to '$work/copy.csv' csv" >/dev/null
-        t3=$(now)
-        c=$(calc "$t2 - $t1"); s=$(calc "$t3 - $t2")
-        rows+=$'\n'"$(printf '| %s | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %d |' "$b" "$n" "$secs" "$c" \
-            "$(calc "$secs / $c")" "$s" "$(calc "$secs / $s")" "$rss")"
-        if [ "$b" = x86_64 ]; then xsecs=$secs; fi
+        es=(); cs=(); ss=(); rs=(); maxrss=0
+        for ((r = 0; r < runs; r++)); do
+            export_run "$b" bench "$out/rows"
+            lines=$(( $(wc -l < "$out/rows/tbl00101/data.csv") ))
+            [ "$lines" -ge "$n" ] || { echo "bench: data.csv has $lines lines for $n records" >&2; exit 1; }
+            t1=$(now)
+            q -c "\\copy (select $cols from tbl00101 order by rvkey) to '$work/copy.csv' csv" >/dev/null
+            t2=$(now)
+            q -c "\\copy ($samesel) to '$work/copy.csv' csv" >/dev/null
+            t3=$(now)
+            es+=("$secs"); cs+=("$(calc "$t2 - $t1")"); ss+=("$(calc "$t3 - $t2")")
+            rs+=("$(calc "$secs / (${ss[-1]})")")
+            if [ "$rss" -gt "$maxrss" ]; then maxrss=$rss; fi
+        done
+        e=$(median "${es[@]}"); c=$(median "${cs[@]}"); s=$(median "${ss[@]}")
+        lo=$(printf '%s\n' "${rs[@]}" | sort -g | head -n 1); hi=$(printf '%s\n' "${rs[@]}" | sort -g | tail -n 1)
+        rows+=$'\n'"$(printf '| %s | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f to %.2f (%d runs) | %d |' "$b" "$n" "$e" "$c" \
+            "$(calc "$e / $c")" "$s" "$(calc "$e / $s")" "$lo" "$hi" "$runs" "$maxrss")"
+        if [ "$b" = x86_64 ]; then xsecs=$e; fi
     done
     if [ "$n" = "$download" ] && [ -x "$cgi" ]; then
         t0=$(now)
@@ -229,9 +242,11 @@ for n in $attach; do
         done
     done
 done
+flat=""
+stmt_line=""
+if [ -n "$attach" ]; then
 first=${attach%% *}
 last=${attach##* }
-flat=""
 for b in $builds; do
     flat+="Time per attachment without the index, $b build: $(printf '%.3f' "${per[$b-no-$first]}") ms at $first records, $(printf '%.3f' "${per[$b-no-$last]}") ms at $last records ($(printf '%.2f' "$(calc "${per[$b-no-$last]} / ${per[$b-no-$first]}")") times)."$'\n'
 done
@@ -246,6 +261,7 @@ printf '%s\n' "$app" > "$work/root/rvdata/app"
 stmts=$(grep -v -E ' - (Bind \$|\*{10}|SQLState|ErrorMsg|DB access:)' "$work/sql.log" | wc -l)
 stmt_line=$(printf 'Statements sent for %d records with one attachment each: %d (%.4f per attachment); each attachment is also one large-object open, read and close.' \
     "$last" "$stmts" "$(calc "$stmts / $last")")
+fi
 
 note=""
 case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its libraries (libpq5:i386, libssl-dev:i386) are not installed."$'\n' ;; esac
@@ -253,12 +269,14 @@ case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its
     echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, builds: $builds; files written to $(df --output=fstype "$out" | tail -n 1)."
     echo
     echo "$rows"
-    echo
-    [ -z "$download_line" ] || { echo "$download_line"; echo; }
-    echo "$atts"
-    echo
-    printf '%s' "$flat"
-    echo
-    echo "$stmt_line"
+    [ -z "$download_line" ] || { echo; echo "$download_line"; }
+    if [ -n "$attach" ]; then
+        echo
+        echo "$atts"
+        echo
+        printf '%s' "$flat"
+        echo
+        echo "$stmt_line"
+    fi
     printf '%s' "$note"
 } | tee bench/results.md

@@ -30,6 +30,17 @@ public:
     // -1101 without rows, -1013 past the last row, -1008 bad position,
     // bytea column or no value.
     virtual int getValue(NString& out, int column) const = 0;
+    // The current row's value as the result holds it, without a copy: text
+    // (null for SQL NULL) and its length in bytes, valid until the row
+    // moves. 0, a getValue code, or -1 when the result does not hold its
+    // values as texts (use getValue).
+    virtual int peekValue(int column, const char*& text, int& length) const
+    {
+        (void)column;
+        text = nullptr;
+        length = 0;
+        return -1;
+    }
     // getValue by column name; defaultText (when not null) replaces SQL NULL.
     int getValueByName(NString& out, const char* name, const char* defaultText = nullptr) const;
     // Writes the large object named in the column (type oid) to filePath.

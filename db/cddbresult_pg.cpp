@@ -29,7 +29,10 @@ bool parseOid(const char* text, uint32_t& out)
 
 }  // namespace
 
-CdDBResult_PG::CdDBResult_PG(int s) : status(s), affectedRows(0), rowIndex(0), res(nullptr) {}
+CdDBResult_PG::CdDBResult_PG(int s)
+    : status(s), affectedRows(0), rowIndex(0), res(nullptr), rowCount(0), fieldCount(0)
+{
+}
 
 CdDBResult_PG::~CdDBResult_PG()
 {
@@ -42,6 +45,9 @@ void CdDBResult_PG::clear()
         PQclear(res);
         res = nullptr;
     }
+    rowCount = 0;
+    fieldCount = 0;
+    byteaColumn.clear();
 }
 
 void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
@@ -53,12 +59,17 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     if (res != nullptr) {
         long n = strtol(PQcmdTuples(res), nullptr, 10);
         affectedRows = n > INT32_MAX ? INT32_MAX : static_cast<int>(n < 0 ? 0 : n);
+        rowCount = PQntuples(res);
+        fieldCount = PQnfields(res);
+        byteaColumn.resize(static_cast<size_t>(fieldCount));
+        for (int i = 0; i < fieldCount; i++)
+            byteaColumn[static_cast<size_t>(i)] = PQftype(res, i) == OID_BYTEA;
     }
 }
 
 int CdDBResult_PG::getFieldCount() const
 {
-    return res != nullptr ? PQnfields(res) : 0;
+    return fieldCount;
 }
 
 int CdDBResult_PG::getFieldName(NString& out, int column) const
@@ -79,24 +90,40 @@ int CdDBResult_PG::getFieldName(NString& out, int column) const
 
 int CdDBResult_PG::getValue(NString& out, int column) const
 {
+    const char* text = nullptr;
+    int length = 0;
+    int ret = peekValue(column, text, length);
+    if (ret != 0) {
+        return ret;
+    }
+    // Text values hold no NUL: their length comes with the row.
+    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
+    return 0;
+}
+
+int CdDBResult_PG::peekValue(int column, const char*& text, int& length) const
+{
+    text = nullptr;
+    length = 0;
     if (res == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
-    if (rowIndex < 0 || rowIndex >= PQntuples(res)) {
+    if (rowIndex < 0 || rowIndex >= rowCount) {
         return CDDB_ERR_EOF;
     }
-    if (column < 0 || column >= PQnfields(res) || PQftype(res, column) == OID_BYTEA) {
+    if (column < 0 || column >= fieldCount || byteaColumn[static_cast<size_t>(column)]) {
         return CDDB_ERR_VALUE;
     }
-    if (PQgetisnull(res, rowIndex, column)) {
-        out = NString();
+    int n = PQgetlength(res, rowIndex, column);
+    if (n == 0 && PQgetisnull(res, rowIndex, column)) {
         return 0;
     }
     const char* value = PQgetvalue(res, rowIndex, column);
-    if (value == nullptr) {
+    if (value == nullptr || n < 0) {
         return CDDB_ERR_VALUE;
     }
-    out = NString(value);
+    text = value;
+    length = n;
     return 0;
 }
 
@@ -137,5 +164,5 @@ int CdDBResult_PG::next()
 
 bool CdDBResult_PG::isEOF() const
 {
-    return res == nullptr || rowIndex >= PQntuples(res);
+    return res == nullptr || rowIndex >= rowCount;
 }

@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <vector>
+
 #include "cddbconnection.h"
 #include "cddbresult.h"
 
@@ -17,6 +19,7 @@ public:
     int getFieldCount() const override;
     int getFieldName(NString& out, int column) const override;
     int getValue(NString& out, int column) const override;
+    int peekValue(int column, const char*& text, int& length) const override;
     int exportLob(int column, const char* filePath) override;
     int next() override;
     bool isEOF() const override;
@@ -30,6 +33,10 @@ private:
     int affectedRows;
     int rowIndex;
     PGresult* res;
+    // Of res, read once: rows, columns and which columns are bytea.
+    int rowCount;
+    int fieldCount;
+    std::vector<char> byteaColumn;
     CdDBConnectionHandle connection;
 };
 

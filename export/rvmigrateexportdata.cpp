@@ -17,26 +17,81 @@ namespace {
 
 const unsigned char kBom[] = { 0xEF, 0xBB, 0xBF };
 
-// Writes the line and its CR LF to the output channel. 0 or -1.
-int writeLine(const NStringBuffer& line)
+// Finished lines are gathered up to this size before they are written.
+const unsigned kOutBufferSize = 256 * 1024;
+const unsigned kOutFlushAt = kOutBufferSize - 16 * 1024;
+
+// Lines of data.csv on their way to the output channel.
+class LineWriter {
+public:
+    LineWriter() : out(kOutBufferSize) {}
+    // Adds the line and its CR LF; writes out when enough has gathered.
+    // 0 or -1.
+    int add(const NStringBuffer& line)
+    {
+        out.append(line.c_str(), line.length());
+        out.append("\r\n", 2);
+        return out.length() >= kOutFlushAt ? flush() : 0;
+    }
+    // Writes what has gathered. 0 or -1.
+    int flush()
+    {
+        if (out.length() == 0)
+            return 0;
+        int ret = comCgiWrite(out.c_str(), out.length());
+        out.clear();
+        return ret;
+    }
+
+private:
+    NStringBuffer out;
+};
+
+// Appends text as one CSV cell; only a text that needs quotes goes through
+// the escaping.
+void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, const NString& text)
 {
-    if (line.length() > 0 && comCgiWrite(line.c_str(), line.length()) != 0)
-        return -1;
-    return comCgiWrite("\r\n", 2);
+    const char* s = text.c_str();
+    const char* p = s;
+    for (;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        // '\n', '\r', '"' and ',' all lie at or below ','.
+        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
+            break;
+    }
+    if (*p == '\0') {
+        line.append(s, static_cast<unsigned>(p - s));
+        return;
+    }
+    line.append(csv.escapeCsvCell(text).c_str());
 }
 
-// The text with every `from` replaced; the text itself (shared, a null
-// text as "") when it holds none.
-NString replaceChar(const NString& text, char from, char to)
+// An empty text shared by the cells that have none.
+const NString& emptyText()
 {
-    const char* p = std::strchr(text.c_str(), from);
-    if (p == nullptr)
-        return text.isNull() ? NString("") : text;
-    std::string s(text.c_str());
-    for (size_t i = static_cast<size_t>(p - text.c_str()); i < s.size(); ++i)
-        if (s[i] == from)
-            s[i] = to;
-    return NString(s.c_str());
+    static const NString empty("");
+    return empty;
+}
+
+// The first CR or LF of text (only CR when lf is false), or null.
+const char* findLineBreak(const char* text, bool lf)
+{
+    for (const char* p = text;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c <= '\r') {
+            if (c == '\0')
+                return nullptr;
+            if (c == '\r' || (lf && c == '\n'))
+                return p;
+        }
+    }
+}
+
+// One formatter for the values of the run: it holds no state of its own.
+RvDbRecordListCsv& valueFormatter()
+{
+    static RvDbRecordListCsv csv;
+    return csv;
 }
 
 }  // namespace
@@ -86,7 +141,8 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
         first = false;
         line.append(csv.escapeCsvCell(name).c_str());
     }
-    if (writeLine(line) != 0) {
+    LineWriter writer;
+    if (writer.add(line) != 0 || writer.flush() != 0) {
         EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
         return -1;
     }
@@ -99,32 +155,44 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
     } scope{ m_attach_stream };
     m_attach_stream = &attachments;
 
+    // Lines gathered so far reach the file before a failure is returned.
+    auto fail = [&writer](int code) {
+        writer.flush();
+        return code;
+    };
     std::vector<RvdbColumnValuePtr> values;
     RvdbRecordValueReader reader(records, encoder, columns);
+    int keyColumn = -1;  // result column of the key, once the result names it
     while (records && !records->isEOF()) {
         line.clear();
         values.clear();
 
         NString key;
-        ret = records->getValueByName(key, "a.rvkey");
+        if (keyColumn < 0) {
+            ret = records->getValueByName(key, "a.rvkey");
+            if (ret == 0 && records->getFieldCount() > 0)
+                keyColumn = records->getColumnIndex("a.rvkey");
+        } else {
+            ret = records->getValue(key, keyColumn);
+        }
         if (ret != 0) {
             EXPORTTRACE("ret[%d] strkey[%s] colummname[%s]", ret, key.c_str(), "a.rvkey");
-            return ret;
+            return fail(ret);
         }
         if (key.isNullOrEmpty()) {
             EXPORTTRACE("ret[%d] colummname[%s]", 0, "a.rvkey");
-            return RVEXP_ERR_NO_KEY;
+            return fail(RVEXP_ERR_NO_KEY);
         }
         RvResult res = reader.read(values);
         if (res.getCode() != 0) {
             EXPORTTRACE("ret[%d]", res.getCode());
-            return res.getCode();
+            return fail(res.getCode());
         }
 
         bool warning = false, error = false;
         for (size_t i = 0; i < values.size(); ++i) {
             if (i > 0)
-                line.append(",");
+                line.append(",", 1);
             NString cell;
             ret = formatExportValue(table, exportDir, values[i], key, values, cell);
             if (ret != 0) {
@@ -138,12 +206,12 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
                     error = true;
                 } else {
                     ++errorCount;
-                    return ret;
+                    return fail(ret);
                 }
             }
-            line.append(csv.escapeCsvCell(cell).c_str());
+            appendCell(line, csv, cell);
         }
-        if (writeLine(line) != 0) {
+        if (writer.add(line) != 0) {
             EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
             return -1;
         }
@@ -154,6 +222,10 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
             ++warningCount;
         else
             ++cleanCount;
+    }
+    if (writer.flush() != 0) {
+        EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
+        return -1;
     }
     // A fetch that failed between two batches ends the rows early.
     if (records && records->getStatus() != 0) {
@@ -194,8 +266,7 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
             return ret;
         }
     } else {
-        RvDbRecordListCsv csv;
-        int ret = csv.formatColumnValue(value.get(), out);
+        int ret = valueFormatter().formatColumnValue(value.get(), out);
         if (ret != 0) {
             EXPORTTRACE("ret[%d] formatval[%s]", ret, out.c_str());
             return ret;
@@ -203,13 +274,18 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
     }
     const bool keepLf =
         type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
-    if (std::strpbrk(out.c_str(), keepLf ? "\r" : "\r\n") == nullptr) {
+    const char* text = out.c_str();
+    const char* p = findLineBreak(text, !keepLf);
+    if (p == nullptr) {
         if (out.isNull())
-            out = NString("");
+            out = emptyText();
         return 0;
     }
-    out = replaceChar(out, '\r', ' ');
-    if (!keepLf)
-        out = replaceChar(out, '\n', ' ');
+    // CR, and LF unless kept, become spaces.
+    std::string s(text);
+    for (size_t i = static_cast<size_t>(p - text); i < s.size(); ++i)
+        if (s[i] == '\r' || (!keepLf && s[i] == '\n'))
+            s[i] = ' ';
+    out = NString::fromBytes(s.data(), s.size());
     return 0;
 }

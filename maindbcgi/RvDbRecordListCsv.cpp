@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "comcgi.h"
 #include "comtrace.h"
@@ -29,6 +30,77 @@ const char* timeSpanCode(const TimeSpanParts& parts)
     if (isNonZero(parts.minutes))
         return "8";
     return "9";
+}
+
+const char* const kDateKey = "dateviewfmt_s_ymdhis";
+
+// YYYYMMDDhhmmss of the parts into stamp, as DateTimeParts::toString
+// joins them; false unless that is exactly 14 characters.
+bool joinStamp(const DateTimeParts& parts, char (&stamp)[15])
+{
+    if (parts.isEmpty())
+        return false;
+    const NString* texts[6] = { &parts.year, &parts.month, &parts.day,
+                                &parts.hour, &parts.minute, &parts.second };
+    static const char* const defaults[6] = { "0000", "01", "01", "00", "00", "00" };
+    size_t n = 0;
+    for (int i = 0; i < 6; i++) {
+        const char* p = texts[i]->isNullOrEmpty() ? defaults[i] : texts[i]->c_str();
+        for (; *p; ++p) {
+            if (n == 14)
+                return false;
+            stamp[n++] = *p;
+        }
+    }
+    stamp[n] = '\0';
+    return n == 14;
+}
+
+// The date-time template filled with the six parts of a 14-character stamp
+// when the template holds only plain text, "%%" and at most six "%s"; else
+// false and out untouched.
+bool fillDateTemplate(const char* tmpl, const char* stamp, NString& out)
+{
+    char buf[256];
+    size_t n = 0;
+    int next = 0;
+    for (const char* p = tmpl; *p; ++p) {
+        if (n + 4 >= sizeof buf)
+            return false;
+        if (*p != '%') {
+            buf[n++] = *p;
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            buf[n++] = '%';
+        } else if (*p == 's' && next < 6) {
+            if (next == 0) {
+                std::memcpy(buf + n, stamp, 4);
+                n += 4;
+            } else {
+                std::memcpy(buf + n, stamp + 2 + 2 * next, 2);
+                n += 2;
+            }
+            ++next;
+        } else {
+            return false;
+        }
+    }
+    out = NString::fromBytes(buf, n);
+    return true;
+}
+
+// Display text of a date-time value as rvcomChangeDateTimeFormat gives it
+// for the stamp; the usual templates are filled here directly.
+int formatDateTime(const char* stamp, NString& out)
+{
+    void* tmpl = nullptr;
+    if (rvcomLocalStringTable.find(kDateKey, &tmpl) == 1 && tmpl &&
+        static_cast<const char*>(tmpl)[0] != '\0' &&
+        fillDateTemplate(static_cast<const char*>(tmpl), stamp, out))
+        return 0;
+    return rvcomChangeDateTimeFormat(stamp, nullptr, kDateKey, out);
 }
 
 }  // namespace
@@ -82,10 +154,21 @@ int RvDbRecordListCsv::formatColumnValue(const RvdbColumnValue* value, NString& 
     }
     case RVDB_VALUE_DATETIME:
     case RVDB_VALUE_DATETIMECAL: {
+        const DateTimeParts* parts =
+            typeid(*value) == typeid(RvdbColumnValue_DateTime) ||
+                    typeid(*value) == typeid(RvdbColumnValue_DateTimeCal)
+                ? &static_cast<const RvdbColumnValue_DateTime*>(value)->parts
+                : value->getDateTimeParts();
+        if (parts) {
+            char stamp[15];
+            if (joinStamp(*parts, stamp))
+                ret = formatDateTime(stamp, out);
+            break;
+        }
         NString v;
         ret = value->getText(0, v);
         if (ret == 0 && v.length() == 14)
-            ret = rvcomChangeDateTimeFormat(v.c_str(), nullptr, "dateviewfmt_s_ymdhis", out);
+            ret = formatDateTime(v.c_str(), out);
         break;
     }
     case RVDB_VALUE_URL: {
@@ -160,10 +243,19 @@ NString RvDbRecordListCsv::escapeCsvCell(const NString& text)
     if (text.isNullOrEmpty())
         return NString("");
     const char* s = text.c_str();
-    if (std::strpbrk(s, "\",\r\n") == nullptr)
+    bool special = false, force = false;
+    for (const char* p = s; *p; ++p) {
+        const char c = *p;
+        if (c == '\n' || c == '\r') {
+            special = force = true;
+            break;
+        }
+        if (c == '"' || c == ',')
+            special = true;
+    }
+    if (!special)
         return text;  // nothing to quote: the text is the cell
-    unsigned char force = (std::strchr(s, '\n') || std::strchr(s, '\r')) ? 1 : 0;
-    char* quoted = comCsvQuote(s, force, ',');
+    char* quoted = comCsvQuote(s, force ? 1 : 0, ',');
     if (!quoted)
         return NString("");
     NString result(static_cast<const char*>(quoted));

@@ -23,6 +23,19 @@ int copyOneText(const NString& value, RvdbColumnValue& target, int want, const c
     return 0;
 }
 
+// part = the n bytes at text (which holds no NUL among them); a part that
+// already holds them is kept.
+void setPart(NString& part, const char* text, size_t n)
+{
+    const char* cur = part.c_str();
+    size_t i = 0;
+    while (i < n && cur[i] == text[i])
+        i++;
+    if (i == n && cur[n] == '\0' && !part.isNull())
+        return;
+    part = NString::fromBytes(text, n);
+}
+
 // Index 0 of a one-text kind.
 NString* firstText(int index, NString& value) { return index == 0 ? &value : nullptr; }
 
@@ -293,6 +306,20 @@ int RvdbColumnValue_DateTime::setText(int index, const NString& text)
 {
     if (index != 0)
         return badIndex("RvdbColumnValue_DateTime", index);
+    // A whole stamp YYYYMMDDhhmmss is cut here directly.
+    const char* t = text.c_str();
+    size_t n = 0;
+    while (n < 15 && t[n] != '\0')
+        n++;
+    if (n == 14) {
+        setPart(parts.year, t, 4);
+        setPart(parts.month, t + 4, 2);
+        setPart(parts.day, t + 6, 2);
+        setPart(parts.hour, t + 8, 2);
+        setPart(parts.minute, t + 10, 2);
+        setPart(parts.second, t + 12, 2);
+        return 0;
+    }
     // parse refuses a text before it changes any part, so a refused text
     // leaves the value unchanged.
     int ret = parts.parse(text);

@@ -89,6 +89,22 @@ NString flipOrder(const NString& order)
     return NString(sameText(order, "1") ? "0" : "1");
 }
 
+// value holds exactly the length bytes at text (null text: SQL NULL, which
+// a null value holds).
+bool holdsText(const NString& value, const char* text, int length)
+{
+    if (text == nullptr || value.isNull()) {
+        return text == nullptr && value.isNull();
+    }
+    const char* cur = value.c_str();
+    for (int i = 0; i < length; i++) {
+        if (cur[i] != text[i] || text[i] == '\0') {
+            return false;
+        }
+    }
+    return cur[length] == '\0';
+}
+
 unsigned nextCursorNumber()
 {
     static unsigned counter = 0;
@@ -439,8 +455,23 @@ RvResult RvdbRecordValueReader::read(std::vector<RvdbColumnValuePtr>& cells)
             // Only this reader holds last row's value: its one text is
             // replaced, which leaves it as a new value would be.
             const Slot& slot = slots[k][0];
+            const char* raw = nullptr;
+            int rawLength = 0;
             NString text;
-            int ret = result->getValue(text, slot.column);
+            int ret = result->peekValue(slot.column, raw, rawLength);
+            if (ret == 0) {
+                const NString* held = spare[k]->valuePtr(0);
+                if (held != nullptr && holdsText(*held, raw, rawLength)) {
+                    cells.push_back(spare[k]);  // the same text as last row's
+                    continue;
+                }
+                // Result texts hold no NUL: their length is known.
+                if (raw != nullptr) {
+                    text = NString::fromBytes(raw, static_cast<size_t>(rawLength));
+                }
+            } else {
+                ret = result->getValue(text, slot.column);
+            }
             if (ret == 0) {
                 ret = spare[k]->setText(0, text);
             }
@@ -739,6 +770,19 @@ int RvdbCursorResult::getValue(NString& out, int column) const
         return CDDB_ERR_NO_RESULT;
     }
     return batch->getValue(out, column);
+}
+
+int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
+{
+    text = nullptr;
+    length = 0;
+    if (status != 0) {
+        return status;
+    }
+    if (!batch) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    return batch->peekValue(column, text, length);
 }
 
 int RvdbCursorResult::exportLob(int column, const char* filePath)

@@ -140,6 +140,7 @@ public:
     int getFieldCount() const override;
     int getFieldName(NString& out, int column) const override;
     int getValue(NString& out, int column) const override;
+    int peekValue(int column, const char*& text, int& length) const override;
     int exportLob(int column, const char* filePath) override;
     int next() override;
     bool isEOF() const override;

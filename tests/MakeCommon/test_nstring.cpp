@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,6 +53,34 @@ TEST(NString, CopiesShareAndCountExactly)
     NString moved(static_cast<NString&&>(a));
     EXPECT_EQ(1, moved.getRefCount());
     EXPECT_TRUE(a.isNull());
+}
+
+// Texts of every size around the kept block sizes are copied whole, shared
+// and freed (the sanitizer build checks each block goes back as it came).
+TEST(NString, FromBytesAcrossBlockSizes)
+{
+    std::string src(200, ' ');
+    for (size_t i = 0; i < src.size(); i++)
+        src[i] = static_cast<char>('a' + i % 26);
+    for (size_t n = 0; n <= 130; n++) {
+        NString s = NString::fromBytes(src.data(), n);
+        ASSERT_FALSE(s.isNull());
+        ASSERT_EQ(static_cast<int>(n), s.length());
+        ASSERT_EQ(0, memcmp(src.data(), s.c_str(), n)) << n;
+        NString copy(s), other;
+        other = copy;
+        EXPECT_EQ(3, s.getRefCount());
+        NString viaCtor(src.data(), static_cast<int>(n));
+        EXPECT_STREQ(s.c_str(), viaCtor.c_str());
+    }
+    EXPECT_TRUE(NString::fromBytes(nullptr, 3).isNull());
+    // Many strings alive at once, freed in another order than made.
+    std::vector<NString> many;
+    for (int i = 0; i < 20000; i++)
+        many.push_back(NString::fromBytes(src.data(), static_cast<size_t>(i % 70)));
+    for (size_t i = 0; i < many.size(); i += 2)
+        many[i] = NString();
+    many.clear();
 }
 
 TEST(NString, AdoptsArray)

@@ -181,6 +181,16 @@ TEST_F(CdDBResultTest, ReadsRowsByPositionAndName)
         ASSERT_EQ(0, r->getValueByName(v, "nothing"));
         EXPECT_TRUE(v.isNull());
         EXPECT_STREQ("", v.c_str());
+        const char* text = nullptr;
+        int length = -1;
+        ASSERT_EQ(0, r->peekValue(r->getColumnIndex("empty_text"), text, length));
+        EXPECT_STREQ("", text);
+        EXPECT_EQ(0, length);
+        ASSERT_EQ(0, r->peekValue(r->getColumnIndex("nothing"), text, length));
+        EXPECT_EQ(nullptr, text);
+        ASSERT_EQ(0, r->peekValue(1, text, length));
+        EXPECT_EQ(3, length);
+        EXPECT_EQ(-1008, r->peekValue(5, text, length));  // bytea
         EXPECT_EQ(-1008, r->getValue(v, 5));  // bytea
         EXPECT_EQ(-1008, r->getValue(v, -1));
         EXPECT_EQ(-1008, r->getValue(v, 6));
@@ -190,6 +200,9 @@ TEST_F(CdDBResultTest, ReadsRowsByPositionAndName)
     EXPECT_EQ((std::vector<std::string>{"one", "two"}), names);
     NString v;
     EXPECT_EQ(-1013, r->getValue(v, 0));
+    const char* text = nullptr;
+    int length = 0;
+    EXPECT_EQ(-1013, r->peekValue(0, text, length));
     EXPECT_EQ(0, r->next());
     EXPECT_TRUE(r->isEOF());
 }

@@ -7,6 +7,7 @@
 #include "RvDbRecordListCsv.h"
 #include "RvdbColumnValue.h"
 #include "rvcomcode.h"
+#include "rvcomdisp.h"
 
 namespace {
 
@@ -107,6 +108,33 @@ TEST_F(RecordListCsv, DateTimesUseTheDisplayTemplate)
     RvdbColumnValue_DateTime odd(cs);
     odd.parts.year = NString("12345");
     EXPECT_EQ("<keep>", cell(odd));
+}
+
+// The date-time cell is the general display of the joined stamp, whatever
+// the template holds.
+TEST_F(RecordListCsv, DateTimeCellsMatchTheGeneralDisplay)
+{
+    const std::string longText(300, 'x');
+    const std::string templates[] = {
+        "%s/%s/%s %s:%s:%s", "%s年%s月%s日 %s時%s分%s秒", "%s%%%s", "%s.%s", "plain",
+        "%s %s %s %s %s %s %s", "%d/%s", "%5s|%s", "100%", "", longText + "%s",
+    };
+    const char* stamps[] = { "20240305070809", "99991231235959", "0000010100000a" };
+    for (const std::string& tmpl : templates) {
+        rvcomClearLocalStrings();
+        addLocal("dateviewfmt_s_ymdhis", tmpl.c_str());
+        for (const char* stamp : stamps) {
+            RvdbColumnValue_DateTime dt(cs);
+            ASSERT_EQ(0, dt.setText(0, NString(stamp)));
+            NString want;
+            ASSERT_EQ(0, rvcomChangeDateTimeFormat(stamp, nullptr, "dateviewfmt_s_ymdhis", want));
+            EXPECT_EQ(want.c_str(), cell(dt)) << tmpl << " " << stamp;
+        }
+    }
+    rvcomClearLocalStrings();
+    RvdbColumnValue_DateTime dt(cs);
+    ASSERT_EQ(0, dt.setText(0, NString("20240305070809")));
+    EXPECT_EQ("dateviewfmt_s_ymdhis", cell(dt));  // no template: its key
 }
 
 TEST_F(RecordListCsv, UrlShowsAddressAndLabel)

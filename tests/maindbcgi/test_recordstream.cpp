@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -175,7 +176,11 @@ TEST_F(RecordStream, StatementSentAhead)
 // Rows in memory for the reader.
 class MemoryResult : public CdDBResult {
 public:
-    explicit MemoryResult(std::vector<std::vector<const char*>> data) : rows(std::move(data)) {}
+    // inPlace: the texts can also be read where they lie (peekValue).
+    explicit MemoryResult(std::vector<std::vector<const char*>> data, bool inPlace = false)
+        : rows(std::move(data)), inPlace(inPlace)
+    {
+    }
     void clear() override {}
     int getStatus() const override { return 0; }
     int getFieldCount() const override { return 3; }
@@ -195,6 +200,16 @@ public:
         out = v != nullptr ? NString(v) : NString();
         return 0;
     }
+    int peekValue(int column, const char*& text, int& length) const override
+    {
+        if (!inPlace)
+            return CdDBResult::peekValue(column, text, length);
+        if (row >= rows.size())
+            return CDDB_ERR_EOF;
+        text = rows[row][static_cast<size_t>(column)];
+        length = text ? static_cast<int>(std::strlen(text)) : 0;
+        return 0;
+    }
     int exportLob(int, const char*) override { return -1; }
     int next() override
     {
@@ -206,6 +221,7 @@ public:
 
 private:
     std::vector<std::vector<const char*>> rows;
+    bool inPlace;
     size_t row = 0;
 };
 
@@ -264,6 +280,45 @@ TEST(RecordValueReader, RowsStayApart)
     row.clear();
     bad->next();
     EXPECT_NE(0, badReader.read(row).getCode());
+}
+
+// Texts that repeat, turn NULL or empty, or share a prefix with the last
+// row's read the same whether the result hands them out in place or not.
+TEST(RecordValueReader, RepeatedTextsReadAsNew)
+{
+    const std::vector<std::vector<const char*>> data = {
+        { "1", "same", "20240102030405" }, { "2", "same", "20240102030406" },
+        { "3", nullptr, "20240102030406" }, { "4", nullptr, nullptr },
+        { "5", "", "20240102030406" },      { "6", "", "20240102" },
+        { "7", "samer", "20240102030406" }, { "8", "sam", "20240102030406" },
+        { "9", "same", "20240102030406" },
+    };
+    RvdbColumnSetList sets = { makeSet("-1", "key"), makeSet("1", "text"), makeSet("2", "datetime") };
+    for (bool inPlace : { false, true }) {
+        CdDBResultHandle rows(new MemoryResult(data, inPlace));
+        RvdbRecordValueReader reader(rows, nullptr, sets);
+        std::vector<std::vector<RvdbColumnValuePtr>> kept;
+        for (size_t i = 0; i < data.size(); i++, rows->next()) {
+            std::vector<RvdbColumnValuePtr> row;
+            ASSERT_EQ(0, reader.read(row).getCode()) << i;
+            NString t;
+            row[1]->getText(0, t);
+            EXPECT_EQ(data[i][1] == nullptr, t.isNull()) << i << " " << inPlace;
+            EXPECT_EQ(data[i][1] ? data[i][1] : "", str(t)) << i << " " << inPlace;
+            row[2]->getText(0, t);
+            std::string stamp = data[i][2] ? data[i][2] : "";
+            if (!stamp.empty())
+                stamp += std::string("00000101000000").substr(stamp.size());
+            EXPECT_EQ(stamp, str(t)) << i << " " << inPlace;
+            if (i % 3 == 0)
+                kept.push_back(row);  // held rows get values of their own
+        }
+        NString t;
+        kept[1][1]->getText(0, t);
+        EXPECT_TRUE(t.isNull());
+        kept[2][1]->getText(0, t);
+        EXPECT_EQ("samer", str(t));
+    }
 }
 
 }  // namespace
