@@ -292,6 +292,9 @@ main() {
     fi
     if [ "$mode" = install ] && [ "$(id -u)" -ne 0 ]; then
         say "missing packages: $(echo "$missing" | xargs); run as root to install them"
+        if [ ${#miss_foreign[@]} -gt 0 ]; then
+            say "without the $farch packages, run the other two builds: RV_BUILDS=\"release asan\" make test"
+        fi
         exit 1
     fi
     [ -z "$newarch" ] || dpkg --add-architecture "$farch"
