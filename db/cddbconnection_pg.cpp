@@ -481,7 +481,7 @@ int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
         reportError();
         return -1;
     }
-    int fd = ::open(filePath, O_CREAT | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = ::open(filePath, O_CREAT | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         int saved = errno;
         lo_close(conn, lo);

@@ -62,9 +62,9 @@ public:
     // lo_export of one large object inside a savepoint, so that a failure
     // leaves the transaction usable. 0, -1 failed, -1101 not connected.
     int exportLargeObject(uint32_t oid, const char* filePath);
-    // Writes one large object to a new file (mode 0644 before the umask),
-    // reading it in chunks of LO_COPY_CHUNK bytes, without a savepoint: for
-    // objects the caller knows to exist. A failure leaves a transaction
+    // Writes one large object to a new file (mode 0666 before the umask, as
+    // lo_export gives it), reading it in chunks of LO_COPY_CHUNK bytes,
+    // without a savepoint: for objects the caller knows to exist. A failure leaves a transaction
     // aborted. 0, -1 failed (errno set when the file failed), -1101 not
     // connected.
     int copyLargeObject(uint32_t oid, const char* filePath);

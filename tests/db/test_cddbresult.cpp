@@ -242,6 +242,37 @@ TEST_F(CdDBResultTest, LargeObjectsInAndOut)
     EXPECT_EQ(0, r->exportLob(0, high.c_str())) << conn.getErrorMessage();
     EXPECT_EQ("high", readFile(high));
 
+    // Copies in chunks match lo_export: the bytes, and the file mode under
+    // the same umask.
+    const int chunk = CdDBConnection_PG::LO_COPY_CHUNK;
+    mode_t oldMask = umask(002);
+    for (int size : { 0, 1, chunk - 1, chunk, chunk + 1, 2 * chunk + 7 }) {
+        std::string bytes(static_cast<size_t>(size), '\0');
+        for (size_t i = 0; i < bytes.size(); i++)
+            bytes[i] = static_cast<char>(i * 7 % 251);
+        std::string hex;
+        for (unsigned char c : bytes) {
+            hex += "0123456789abcdef"[c >> 4];
+            hex += "0123456789abcdef"[c & 15];
+        }
+        std::vector<CdDBBind> b{CdDBBind(NString(hex.c_str()))};
+        r = run("select lo_from_bytea(0, decode($1, 'hex')) as doc", b);
+        ASSERT_EQ(0, r->getStatus()) << conn.getErrorMessage();
+        NString oidText;
+        ASSERT_EQ(0, r->getValue(oidText, 0));
+        std::string viaCopy = dir + "/copy" + std::to_string(size);
+        std::string viaExport = dir + "/export" + std::to_string(size);
+        EXPECT_EQ(0, conn.copyLargeObject(static_cast<uint32_t>(std::strtoul(oidText.c_str(), nullptr, 10)),
+                                          viaCopy.c_str())) << conn.getErrorMessage();
+        EXPECT_EQ(0, r->exportLob(0, viaExport.c_str())) << conn.getErrorMessage();
+        EXPECT_TRUE(bytes == readFile(viaCopy)) << size;
+        struct stat a, e;
+        ASSERT_EQ(0, stat(viaCopy.c_str(), &a));
+        ASSERT_EQ(0, stat(viaExport.c_str(), &e));
+        EXPECT_EQ(e.st_mode & 07777, a.st_mode & 07777) << size;
+    }
+    umask(oldMask);
+
     // A failed export leaves the transaction usable.
     r = run("select 123456::oid as doc");
     EXPECT_EQ(-1, r->exportLob(0, (dir + "/none.bin").c_str()));
