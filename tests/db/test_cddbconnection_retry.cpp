@@ -45,15 +45,7 @@ protected:
     void hold(const char* user, const char* password)
     {
         std::string info = std::string("user=") + user + " password=" + password + " dbname=postgres";
-        PGconn* c = nullptr;
-        for (int i = 0; i < 50; i++) {
-            c = PQconnectdb(info.c_str());
-            if (PQstatus(c) == CONNECTION_OK)
-                break;
-            PQfinish(c);
-            c = nullptr;
-            usleep(100 * 1000);
-        }
+        PGconn* c = pgtestConnectRetry(info);
         ASSERT_NE(nullptr, c) << "no slot for " << user;
         held.push_back(c);
     }

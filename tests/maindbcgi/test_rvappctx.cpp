@@ -488,16 +488,7 @@ protected:
     {
         std::string info = std::string("host=127.0.0.1 user=") + PGTEST_USER + " password=" + PGTEST_PASSWORD +
                            " dbname=" + PGTEST_DB;
-        // A backend that is still leaving may hold a slot for a moment.
-        PGconn* c = nullptr;
-        for (int i = 0; i < 50; i++) {
-            c = PQconnectdb(info.c_str());
-            if (PQstatus(c) == CONNECTION_OK)
-                break;
-            PQfinish(c);
-            c = nullptr;
-            usleep(100 * 1000);
-        }
+        PGconn* c = pgtestConnectRetry(info);
         ASSERT_NE(nullptr, c) << "no slot";
         held.push_back(c);
     }

@@ -143,3 +143,15 @@ PgTestDatabase::~PgTestDatabase()
         pgtestExec("DROP DATABASE IF EXISTS " + dbName + " WITH (FORCE)");
     }
 }
+
+PGconn* pgtestConnectRetry(const std::string& conninfo)
+{
+    for (int i = 0; i < 50; i++) {
+        PGconn* c = PQconnectdb(conninfo.c_str());
+        if (PQstatus(c) == CONNECTION_OK)
+            return c;
+        PQfinish(c);
+        usleep(100 * 1000);
+    }
+    return nullptr;
+}

@@ -34,6 +34,10 @@ int pgtestReadPort(const std::string& dir);
 // Backends of closed clients take a moment to leave; tests that count
 // slots wait for them. True when the count was reached.
 bool pgtestWaitForClients(int others);
+// Opens a connection with the libpq conninfo, trying again for up to five
+// seconds: a backend that is still leaving may hold a slot for a moment.
+// Null when no attempt succeeded.
+struct pg_conn* pgtestConnectRetry(const std::string& conninfo);
 
 // A fresh database owned by the application role, named <base>_<pid>,
 // created on the fixture's server (PGHOST/PGPORT set), dropped at the end.
