@@ -180,8 +180,9 @@ RvResult RvDbRecordListCsv::execute(RvAppCtx& appCtx, RvSession& session,
         bool first = true;
         for (size_t i = 0; i < values.size(); ++i) {
             const RvdbColumnValuePtr& value = values[i];
+            // The reader gives one value per selected column.
             RvdbColumnSet* set = value ? value->getColumnSet().get() : nullptr;
-            if (set == nullptr || !isSelected(cids, set->getColId()))
+            if (set == nullptr)
                 continue;
             NString cell("");
             if (set->getColPermission().canRefer()) {
