@@ -77,6 +77,8 @@ FILE* openUpload(char* path, int* code)
         return nullptr;
     }
     bool madeDirs = false;
+    // One try for each of the names ".000" to ".100".
+    int taken = 0;
     for (;;) {
         FILE* f = comCgiMpOpenFile(path, "w");
         if (f)
@@ -85,7 +87,7 @@ FILE* openUpload(char* path, int* code)
             continue;
         if (errno == EEXIST) {
             // Taken since the name was chosen: the next free suffix.
-            if (temp.makeUniqueName(path) != 0) {
+            if (++taken > 100 || temp.makeUniqueName(path) != 0) {
                 *code = -6;
                 return nullptr;
             }

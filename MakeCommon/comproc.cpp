@@ -66,6 +66,35 @@ private:
     sigset_t saved;
 };
 
+// Children started with a handle in a session of their own: each leads a
+// process group whose id is its process id. Kept until the handle is freed.
+const int kMaxLeaders = 64;
+pid_t g_leaders[kMaxLeaders];
+
+// Forgets pid; true when it was remembered.
+bool forgetLeader(pid_t pid)
+{
+    bool found = false;
+    for (pid_t& p : g_leaders) {
+        if (p == pid) {
+            p = 0;
+            found = true;
+        }
+    }
+    return found;
+}
+
+void rememberLeader(pid_t pid)
+{
+    forgetLeader(pid);
+    for (pid_t& p : g_leaders) {
+        if (p == 0) {
+            p = pid;
+            return;
+        }
+    }
+}
+
 pid_t waitFor(pid_t pid, int* st)
 {
     pid_t r;
@@ -272,6 +301,10 @@ int comSpawn(char* const* argv, const char* outPath, int wait, int* status, int*
 
     if (handle) {
         g_childPid = pid;
+        if (newSession)
+            rememberLeader(pid);
+        else
+            forgetLeader(pid);
         *cell = pid;
         *handle = cell;
         if (handleSize)
@@ -318,6 +351,7 @@ int comStopChild(ComChildHandle* handle, int* err, int mode)
         return COMPROC_ERR_ARG;
     pid_t pid = *handle;
     free(handle);
+    bool leader = pid > 0 && forgetLeader(pid);
     if (mode == 0) {
         struct sigaction sa;
         memset(&sa, 0, sizeof sa);
@@ -334,17 +368,36 @@ int comStopChild(ComChildHandle* handle, int* err, int mode)
     if (pid <= 0)
         return COMPROC_ERR_ARG;
     ChildSignalBlock block;
-    // Only a group the child leads is stopped: otherwise it is the caller's.
-    int r = (mode == 2 && getpgid(pid) == pid) ? killpg(pid, SIGKILL) : kill(pid, SIGKILL);
-    if (r != 0) {
+    int st = 0;
+    pid_t r = waitpid(pid, &st, WNOHANG);
+    int rc = 0;
+    if (r == 0) {
+        // Still running, so its id is still the child's. Only a group the
+        // child leads is stopped: otherwise it is the caller's.
+        if (mode == 2 && (leader || getpgid(pid) == pid)) {
+            rc = killpg(pid, SIGKILL);
+            // Before its setsid the child leads no group yet.
+            if (rc != 0 && errno == ESRCH)
+                rc = kill(pid, SIGKILL);
+        } else {
+            rc = kill(pid, SIGKILL);
+        }
+        if (rc == 0 && waitFor(pid, &st) == pid)
+            record(pid, st);
+    } else {
+        // Reaped, now or before: the id may belong to another process by
+        // now. The group it led lives on while any member does.
+        if (r == pid)
+            record(pid, st);
+        if (mode == 2 && leader)
+            rc = killpg(pid, SIGKILL);
+    }
+    if (rc != 0) {
         int e = errno;
         if (err)
             *err = e;
         return e == ESRCH ? 0 : -1;
     }
-    int st = 0;
-    if (waitFor(pid, &st) == pid)
-        record(pid, st);
     return 0;
 }
 

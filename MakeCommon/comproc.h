@@ -41,9 +41,11 @@ int comSpawnSimple(char* const* argv, const char* outPath, int wait, int* status
 
 // Frees the handle. mode 0: resets child-exit handling to the default
 // (0, or -5). mode 2: kills the child's process group when the child leads
-// one of its own, else only the child; other modes: kills the child (signal
-// 9); then waits until the child is reaped. 0 (also when the process no
-// longer exists); -1 with *err when the kill failed; -9 without handle.
+// one of its own (started in a new session; the group is stopped also when
+// the child has ended), else only the child; other modes: kills the child
+// (signal 9); then waits until the child is reaped. A child already reaped
+// is not signalled. 0 (also when the process or group no longer exists);
+// -1 with *err when the kill failed; -9 without handle.
 int comStopChild(ComChildHandle* handle, int* err, int mode);
 // 0 while the child runs; -1 once it has ended (*status: its recorded exit
 // status) or when it cannot be asked (*status: errno). -9 without handle.

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -650,7 +651,9 @@ int comFileTemp::makeUniqueName(char* path)
     size_t len = std::strlen(path);
     if (len < 4 || !comIsInteger(path + len - 3)) return -1;
     for (;;) {
-        if (::access(path, F_OK) != 0) return 0;
+        // Anything standing at the name takes it, a link that leads nowhere too.
+        struct stat st;
+        if (::lstat(path, &st) != 0) return 0;
         if (m_seq > 99) return -1;
         std::snprintf(path + len - 4, 5, ".%03u", static_cast<unsigned>(m_seq + 1) % 1000u);
         ++m_seq;

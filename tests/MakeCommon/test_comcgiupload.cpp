@@ -2,6 +2,7 @@
 #include "comcgireq.h"
 
 #include "comcgi.h"
+#include "comtime.h"
 #include "rvcgistdin.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,30 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+// The clock of this program can be held still, so that the name the
+// upload writer picks is known beforehand.
+namespace {
+bool g_clockHeld = false;
+}
+
+extern "C" int gettimeofday(struct timeval* __restrict tv, void* __restrict) noexcept
+{
+    struct timespec ts;
+    if (clock_gettime(CLOCK_REALTIME, &ts) != 0)
+        return -1;
+    tv->tv_sec = g_clockHeld ? 1700000000 : ts.tv_sec;
+    tv->tv_usec = g_clockHeld ? 123456 : ts.tv_nsec / 1000;
+    return 0;
+}
 
 namespace {
 
@@ -200,6 +220,45 @@ TEST_F(Upload, Failures)
     body(filePart("f", "a.txt", "abc") + closing());
     EXPECT_EQ(-13, run(stopNow));
     EXPECT_EQ(0, filesInUploadDir());
+}
+
+TEST_F(Upload, DanglingLinkAtThePickedName)
+{
+    // A link at the picked name is a taken name: the writer neither loops
+    // nor writes through it. Run in a child that an alarm ends.
+    body(filePart("f", "a.txt", "data") + closing());
+    const std::string target = dir + "/nowhere/target", result = dir + "/result";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(5);
+        g_clockHeld = true;
+        char stamp[64];
+        comTimeStamp(stamp);
+        std::string picked = upDir + "tmp1." + std::to_string(getpid()) + "." + stamp + ".000";
+        if (mkdir(upDir.c_str(), 0700) != 0 || symlink(target.c_str(), picked.c_str()) != 0)
+            _exit(2);
+        int rc = run();
+        std::ofstream(result) << picked << "\n" << rc << "\n" << (rc == 1 ? values[0] : "")
+                              << "\n" << (rc == 1 ? contents[0] : "") << "\n";
+        _exit(0);
+    }
+    int st = 0;
+    ASSERT_EQ(child, waitpid(child, &st, 0));
+    ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "child status " << st;
+    std::istringstream r(readFile(result));
+    std::string picked, rc, value, content;
+    std::getline(r, picked);
+    std::getline(r, rc);
+    std::getline(r, value);
+    std::getline(r, content);
+    EXPECT_EQ("1", rc);
+    EXPECT_EQ(picked.substr(0, picked.size() - 3) + "001", value);
+    EXPECT_EQ("data", content);
+    struct stat ls;
+    ASSERT_EQ(0, lstat(picked.c_str(), &ls));
+    EXPECT_TRUE(S_ISLNK(ls.st_mode));
+    EXPECT_NE(0, access(target.c_str(), F_OK));  // nothing written through the link
 }
 
 TEST_F(Upload, ThroughRequestReader)

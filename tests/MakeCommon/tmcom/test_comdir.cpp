@@ -345,6 +345,13 @@ TEST_F(ComDirTest, UniqueNames)
     EXPECT_EQ(temp.makeUniqueName(name), 0);
     EXPECT_EQ(std::string(name), path("up.003"));
 
+    // A link counts as taken, also one that leads nowhere.
+    ASSERT_EQ(symlink(path("gone/x").c_str(), path("ln.000").c_str()), 0);
+    comFileTemp links;
+    std::snprintf(name, sizeof name, "%s", path("ln.000").c_str());
+    EXPECT_EQ(links.makeUniqueName(name), 0);
+    EXPECT_EQ(std::string(name), path("ln.001"));
+
     char shortName[] = "123";  // too short to hold ".NNN"
     EXPECT_EQ(temp.makeUniqueName(shortName), -1);
     EXPECT_STREQ(shortName, "123");
