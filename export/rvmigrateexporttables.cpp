@@ -74,13 +74,14 @@ int lockFilesDir(RvMigrateExportBat& bat)
     if (bat.m_files_lock >= 0)
         return 0;
     const char* dir = bat.m_files_dir.c_str();
-    if (comDirMake(dir) != 0) {
-        EXPORTTRACE("exportdir[%s] errno[%d]", dir, errno);
+    int ret = comDirMake(dir);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d] exportdir[%s] errno[%d]", ret, dir, errno);
         return 0;
     }
     int fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        EXPORTTRACE("exportdir[%s] errno[%d]", dir, errno);
+        EXPORTTRACE("ret[%d] exportdir[%s] errno[%d]", fd, dir, errno);
         return 0;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -102,6 +103,18 @@ int execStatement(CdDBConnection* conn, const NString& sql)
     conn->setSql(sql.c_str());
     CdDBResultHandle res = conn->execute();
     return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+}
+
+// Ends the transaction begun at connect, which has read only the table
+// list, and begins the run's transaction again with the same isolation.
+int restartTransaction(CdDBConnection* conn)
+{
+    int ret = conn->rollback();
+    if (ret == 0)
+        ret = conn->begin();
+    if (ret == 0)
+        ret = execStatement(conn, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+    return ret;
 }
 
 // A name as a quoted SQL identifier.
@@ -287,11 +300,55 @@ int RvMigrateExportBat::exportTables()
     CdDBConnection* conn = m_appctx->getConnection(true);
     if (conn == nullptr)
         return CDDB_ERR_NO_RESULT;
+    // The snapshot the run reads is taken only once the listed tables are
+    // locked: a table emptied while the export waited for a lock is then
+    // read as it is, together with the list that goes with it.
     std::vector<int> lockCodes;
-    ret = lockTables(conn, tables, lockCodes);
+    ret = restartTransaction(conn);
+    if (ret == 0)
+        ret = lockTables(conn, tables, lockCodes);
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;
+    }
+    std::vector<RvdbTableSetPtr> listed;
+    ret = getTableList(listed);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d]", ret);
+        return ret;
+    }
+    // A table listed only now is locked now.
+    std::vector<int> listedCodes(listed.size(), 0);
+    std::vector<RvdbTableSetPtr> added;
+    std::vector<size_t> addedAt;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        size_t j = 0;
+        while (j < tables.size() && std::strcmp(tables[j]->tbl_id.c_str(), listed[i]->tbl_id.c_str()) != 0)
+            ++j;
+        if (j < tables.size()) {
+            listedCodes[i] = lockCodes[j];
+        } else {
+            added.push_back(listed[i]);
+            addedAt.push_back(i);
+        }
+    }
+    if (!added.empty()) {
+        std::vector<int> addedCodes;
+        ret = lockTables(conn, added, addedCodes);
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+            return ret;
+        }
+        for (size_t k = 0; k < added.size(); ++k)
+            listedCodes[addedAt[k]] = addedCodes[k];
+    }
+    tables.swap(listed);
+    lockCodes.swap(listedCodes);
+    if (tables.empty()) {
+        NString text;
+        rvcomGetLocalString(text, "export_logfile_export_no_table");
+        writeExportLog(text);
+        return 0;
     }
     // A table that failed while the run goes on.
     auto tableFailed = [this](int code) {

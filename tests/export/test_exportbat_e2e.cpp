@@ -744,6 +744,27 @@ TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
                                           text("export_logfile_export_cancel", "tbl00001", "全項目テーブル") };
     ASSERT_GE(log.size(), 6u);
     EXPECT_EQ(want, std::vector<std::string>(log.end() - 6, log.end() - 4));
+
+    // A table emptied and renamed while the export waits for another lock
+    // is read as one snapshot: emptied and under its new name.
+    ASSERT_TRUE(sql("BEGIN"));
+    ASSERT_TRUE(sql("LOCK TABLE tbl00002 IN ACCESS EXCLUSIVE MODE"));
+    run = start({ "-range", "running" });
+    waiting = "";
+    for (int i = 0; i < 200 && waiting != "1"; ++i) {
+        usleep(50 * 1000);
+        waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                  "where c.relname = 'tbl00002' and not l.granted");
+    }
+    EXPECT_EQ("1", waiting);
+    EXPECT_EQ("", own->exec("BEGIN; TRUNCATE tbl00004; "
+                            "UPDATE rv_tbl SET tbl_lname = '部署(空)' WHERE tbl_id = 4; COMMIT"));
+    ASSERT_TRUE(sql("COMMIT"));
+    r = waitFor(run);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, rvtest::readFile(files + "/tbl00004/setting.json").find("部署(空)"));
+    std::string csv = rvtest::readFile(files + "/tbl00004/data.csv");
+    EXPECT_EQ(csv.size() - 2, csv.find("\r\n")) << csv;
 }
 
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
