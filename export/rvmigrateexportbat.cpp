@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cddbconnection.h"
 #include "comfile.h"
@@ -60,11 +61,17 @@ RvMigrateExportBat::RvMigrateExportBat()
       m_warning_count(0),
       m_error_count(0),
       m_appctx(RvAppCtx::getInstance()),
-      m_attach_stream(nullptr)
+      m_attach_stream(nullptr),
+      m_failed_table_code(0),
+      m_files_lock(-1)
 {
 }
 
-RvMigrateExportBat::~RvMigrateExportBat() {}
+RvMigrateExportBat::~RvMigrateExportBat()
+{
+    if (m_files_lock >= 0)
+        ::close(m_files_lock);
+}
 
 int RvMigrateExportBat::run(int argc, char** argv)
 {
@@ -74,8 +81,14 @@ int RvMigrateExportBat::run(int argc, char** argv)
         return finish(rc);
     }
     rc = exportTables();
-    if (rc != 0)
+    if (rc != 0) {
         EXPORTTRACE("ret[%d]", rc);
+        // The code that stopped the run is the one reported.
+        m_failed_table_code = 0;
+    } else {
+        // A table that failed while the run went on fails the run.
+        rc = m_failed_table_code;
+    }
     return finish(rc);
 }
 
@@ -254,7 +267,8 @@ int RvMigrateExportBat::finish(int rc)
     makeTableErrorMessage(rc, RvdbTableSet(), NString(), resultText);
 
     if (!m_log_filepath.isNullOrEmpty()) {
-        if (rc != 0 && (rc < RVEXP_ERR_NO_KEY || rc > RVEXP_ERR_SETTING_JSON))
+        // A failed table has its own entry already.
+        if (rc != 0 && rc != m_failed_table_code && (rc < RVEXP_ERR_NO_KEY || rc > RVEXP_ERR_SETTING_JSON))
             writeExportLog(resultText);
         NString end;
         rvcomGetLocalString(end, "export_logfile_end");

@@ -146,6 +146,10 @@ public:
     RvAppCtx* m_appctx;
     // Attachment rows of the table being written, while data.csv is.
     RvExportAttachStream* m_attach_stream;
+    // Code of the first table that failed while the run went on; 0: none.
+    int m_failed_table_code;
+    // Descriptor holding the lock on m_files_dir; -1 while not locked.
+    int m_files_lock;
 };
 
 #endif

@@ -5,8 +5,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "cddbcodes.h"
 #include "cddbconnection.h"
 #include "comcgi.h"
 #include "comfile.h"
@@ -59,6 +63,114 @@ void logEndEntry(RvMigrateExportBat& bat, const NString& phys, const NString& na
     if (cancel)
         rvcomGetLocalString(cancelText, "export_logfile_export_cancel", phys, name);
     bat.writeExportLog(end + result + cancelText);
+}
+
+// Makes the export directory when missing and locks it for the rest of the
+// process, so that no other run writes into it meanwhile. 0, or -1010 with
+// the directory in the detail text when another run holds it. A directory
+// that cannot be made or opened is left to the tables, which fail on it.
+int lockFilesDir(RvMigrateExportBat& bat)
+{
+    if (bat.m_files_lock >= 0)
+        return 0;
+    const char* dir = bat.m_files_dir.c_str();
+    int ret = comDirMake(dir);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d] exportdir[%s] errno[%d]", ret, dir, errno);
+        return 0;
+    }
+    int fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        EXPORTTRACE("ret[%d] exportdir[%s] errno[%d]", fd, dir, errno);
+        return 0;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        ::close(fd);
+        EXPORTTRACE("ret[%d] exportdir[%s] errno[%d]", CDDB_ERR_LOCKED, dir, err);
+        if (err != EWOULDBLOCK)
+            return 0;
+        bat.m_error_detail.format("%s[%s]", "Export directory is used by another run.", dir);
+        return CDDB_ERR_LOCKED;
+    }
+    bat.m_files_lock = fd;
+    return 0;
+}
+
+// One statement without rows: 0 or the database's code.
+int execStatement(CdDBConnection* conn, const NString& sql)
+{
+    conn->setSql(sql.c_str());
+    CdDBResultHandle res = conn->execute();
+    return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+}
+
+// Ends the transaction begun at connect, which has read only the table
+// list, and begins the run's transaction again with the same isolation.
+int restartTransaction(CdDBConnection* conn)
+{
+    int ret = conn->rollback();
+    if (ret == 0)
+        ret = conn->begin();
+    if (ret == 0)
+        ret = execStatement(conn, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+    return ret;
+}
+
+// A name as a quoted SQL identifier.
+NString quotedName(const NString& name)
+{
+    std::string out = "\"";
+    for (const char* p = name.c_str(); *p; ++p) {
+        if (*p == '"')
+            out += '"';
+        out += *p;
+    }
+    out += '"';
+    return NString(out.c_str(), -1);
+}
+
+// Locks one table in a savepoint, so that a failure leaves the transaction
+// usable. 0 or the database's code; a missing table counts as locked when
+// it is optional.
+int lockTable(CdDBConnection* conn, const NString& name, bool optional)
+{
+    int ret = execStatement(conn, "SAVEPOINT rvexp_lock");
+    if (ret != 0)
+        return ret;
+    ret = execStatement(conn, NString("LOCK TABLE ") + quotedName(name) + NString(" IN ACCESS SHARE MODE"));
+    if (ret == 0)
+        return execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
+    EXPORTTRACE("ret[%d] table[%s] dbsts[%s] dbmsg[%s]", ret, name.c_str(), conn->getSqlState(),
+                conn->getErrorMessage());
+    int undo = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_lock");
+    if (undo == 0)
+        undo = execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
+    if (undo != 0)
+        return undo;
+    return optional && ret == CDDB_ERR_NO_TABLE ? 0 : ret;
+}
+
+// Locks every listed table and its attachment table for the rest of the
+// run's transaction: emptying, changing or dropping one then waits for the
+// export, while its rows can still be written. Each wait is bounded.
+// codes[i] is 0 or the code table i failed with; the result is 0 or the
+// code of a failure that leaves no usable transaction.
+int lockTables(CdDBConnection* conn, const std::vector<RvdbTableSetPtr>& tables, std::vector<int>& codes)
+{
+    codes.assign(tables.size(), 0);
+    int ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
+    if (ret != 0)
+        return ret;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        NString phys, lob;
+        rvdbMakeTableName(phys, tables[i]->tbl_id);
+        rvdbMakeLobTableName(lob, tables[i]->tbl_id);
+        codes[i] = lockTable(conn, phys, false);
+        if (codes[i] == 0)
+            codes[i] = lockTable(conn, lob, true);
+    }
+    return execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
 }
 
 }  // namespace
@@ -182,6 +294,68 @@ int RvMigrateExportBat::exportTables()
         writeExportLog(text);
         return 0;
     }
+    ret = lockFilesDir(*this);
+    if (ret != 0)
+        return ret;
+    CdDBConnection* conn = m_appctx->getConnection(true);
+    if (conn == nullptr)
+        return CDDB_ERR_NO_RESULT;
+    // The snapshot the run reads is taken only once the listed tables are
+    // locked: a table emptied while the export waited for a lock is then
+    // read as it is, together with the list that goes with it.
+    std::vector<int> lockCodes;
+    ret = restartTransaction(conn);
+    if (ret == 0)
+        ret = lockTables(conn, tables, lockCodes);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+        return ret;
+    }
+    std::vector<RvdbTableSetPtr> listed;
+    ret = getTableList(listed);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d]", ret);
+        return ret;
+    }
+    // A table listed only now is locked now.
+    std::vector<int> listedCodes(listed.size(), 0);
+    std::vector<RvdbTableSetPtr> added;
+    std::vector<size_t> addedAt;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        size_t j = 0;
+        while (j < tables.size() && std::strcmp(tables[j]->tbl_id.c_str(), listed[i]->tbl_id.c_str()) != 0)
+            ++j;
+        if (j < tables.size()) {
+            listedCodes[i] = lockCodes[j];
+        } else {
+            added.push_back(listed[i]);
+            addedAt.push_back(i);
+        }
+    }
+    if (!added.empty()) {
+        std::vector<int> addedCodes;
+        ret = lockTables(conn, added, addedCodes);
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+            return ret;
+        }
+        for (size_t k = 0; k < added.size(); ++k)
+            listedCodes[addedAt[k]] = addedCodes[k];
+    }
+    tables.swap(listed);
+    lockCodes.swap(listedCodes);
+    if (tables.empty()) {
+        NString text;
+        rvcomGetLocalString(text, "export_logfile_export_no_table");
+        writeExportLog(text);
+        return 0;
+    }
+    // A table that failed while the run goes on.
+    auto tableFailed = [this](int code) {
+        ++m_error_count;
+        if (m_failed_table_code == 0)
+            m_failed_table_code = code;
+    };
     const unsigned count = static_cast<unsigned>(tables.size());
     for (unsigned i = 0; i < count; ++i) {
         RvdbTableSetPtr table = tables[i];
@@ -195,10 +369,22 @@ int RvMigrateExportBat::exportTables()
                             RvComMigrate::comMigrateToString(count));
         RvComMigrate::comMigratePrintProgress(progress);
 
+        if (lockCodes[i] != 0) {
+            // Its earlier export is left as it was.
+            ret = lockCodes[i];
+            tableFailed(ret);
+            EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
+            NString text;
+            makeTableErrorMessage(ret, *table, name, text);
+            writeExportLog(text);
+            logEndEntry(*this, phys, name, false, 0, 0, 0, true);
+            continue;
+        }
+
         NString dir;
         ret = makeExportDir(table, dir);
         if (ret != 0) {
-            ++m_error_count;
+            tableFailed(ret);
             logEndEntry(*this, phys, name, false, 0, 0, 0, true);
             EXPORTTRACE("ret[%d] tableid[%s] tablename[%s] exportdir[%s]", ret, table->tbl_id.c_str(),
                         name.c_str(), dir.c_str());
@@ -208,13 +394,15 @@ int RvMigrateExportBat::exportTables()
         std::vector<RvdbColumnSetPtr> columns;
         ret = getExportColumns(*table, columns);
         if (ret != 0) {
-            ++m_error_count;
             EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
             logEndEntry(*this, phys, name, false, 0, 0, 0, true);
             removeTree(dir);
             if (ret == RVEXP_ERR_COLNAME_CHAR || ret == RVEXP_ERR_COLNAME_RESERVED ||
-                ret == RVEXP_ERR_COLNAME_LENGTH)
+                ret == RVEXP_ERR_COLNAME_LENGTH) {
+                tableFailed(ret);
                 continue;
+            }
+            ++m_error_count;
             return ret;
         }
 
@@ -269,7 +457,7 @@ int RvMigrateExportBat::exportTables()
         }
 
         if (publishExportDir(table, dir) != 0) {
-            ++m_error_count;
+            tableFailed(RVEXP_ERR_MAKE_DIR);
             logEndEntry(*this, phys, name, true, clean, warning, error, true);
             removeTree(dir);
             continue;

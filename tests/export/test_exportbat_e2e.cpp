@@ -5,6 +5,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <libpq-fe.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -166,6 +168,18 @@ protected:
     RunResult runWith(const std::vector<std::string>& extra, bool standard = true,
                       const std::string& pgPort = "")
     {
+        return waitFor(start(extra, standard, pgPort));
+    }
+
+    struct Started {
+        pid_t pid = -1;
+        std::string outPath, errPath;
+    };
+
+    // Starts the program without waiting; tag names its output files.
+    Started start(const std::vector<std::string>& extra, bool standard = true,
+                  const std::string& pgPort = "", const std::string& tag = "")
+    {
         std::vector<std::string> args = { argv0.empty() ? prog : argv0 };
         if (standard) {
             for (const char* a : { "-h", "", "-s", "", "-l", "", "-files", "" })
@@ -195,22 +209,36 @@ protected:
             envp.push_back(&e[0]);
         envp.push_back(nullptr);
 
-        std::string outPath = tmp.file("stdout"), errPath = tmp.file("stderr");
+        Started s;
+        s.outPath = tmp.file("stdout" + tag);
+        s.errPath = tmp.file("stderr" + tag);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = -1;
-        RunResult r;
-        int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_addopen(&fa, 1, s.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, s.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&s.pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
+            s.pid = -1;
         posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0)
+        return s;
+    }
+
+    // Waits for a started run, killing it after two minutes.
+    RunResult waitFor(const Started& s)
+    {
+        RunResult r;
+        if (s.pid < 0)
             return r;
         int status = 0;
-        waitpid(pid, &status, 0);
+        pid_t done = 0;
+        for (int i = 0; i < 1200 && (done = waitpid(s.pid, &status, WNOHANG)) == 0; ++i)
+            usleep(100 * 1000);
+        if (done == 0) {
+            kill(s.pid, SIGKILL);
+            waitpid(s.pid, &status, 0);
+        }
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = rvtest::readFile(outPath);
-        r.err = rvtest::readFile(errPath);
+        r.out = rvtest::readFile(s.outPath);
+        r.err = rvtest::readFile(s.errPath);
         return r;
     }
 
@@ -414,6 +442,14 @@ TEST_F(ExportBatTest, OptionsSelectTablesAndColumns)
     std::string csv = rvtest::readFile(files + "/tbl00002/data.csv");
     EXPECT_EQ(std::string::npos, csv.find("小計"));
     EXPECT_NE(std::string::npos, csv.find("顧客写真"));
+    // Calculated date-times and time spans are left out as well.
+    r = runWith({ "-range", "assign", "-dbname", "全項目テーブル", "-auto_calc", "off" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    std::string fields = rvtest::readFile(files + "/tbl00001/setting.json");
+    for (const char* calc : { "税込金額", "期限", "経過" })
+        EXPECT_EQ(std::string::npos, fields.find(calc)) << calc;
+    for (const char* kept : { "受付日時", "所要時間" })
+        EXPECT_NE(std::string::npos, fields.find(kept)) << kept;
     r = runWith({ "-range", "assign", "-dbname", "受注", "-auto_calc", "OFF" });
     EXPECT_EQ(0, r.exitCode) << r.err;
     expectTable(files, "tbl00002");
@@ -574,6 +610,50 @@ TEST_F(ExportBatTest, RerunReplacesEarlierExportWithoutFollowingLinks)
     EXPECT_EQ("keep\n", rvtest::readFile(outside + "/sentinel"));
 }
 
+// Two runs into one export directory at once: the one that finds it taken
+// fails and touches nothing, and a run that succeeds leaves a whole export.
+TEST_F(ExportBatTest, ConcurrentRunsIntoOneDirectory)
+{
+    for (int rep = 0; rep < 3; ++rep) {
+        ASSERT_EQ(0, system(("rm -rf '" + files + "'").c_str()));
+        std::vector<Started> runs;
+        std::vector<std::string> statusDirs, logDirs;
+        for (int k = 0; k < 2; ++k) {
+            std::string tag = std::to_string(rep) + "-" + std::to_string(k);
+            statusDir = tmp.file("status" + tag);
+            logDir = tmp.file("logs" + tag);
+            mkdir(statusDir.c_str(), 0755);
+            statusDirs.push_back(statusDir);
+            logDirs.push_back(logDir);
+            runs.push_back(start({ "-range", "running" }, true, "", std::to_string(k)));
+        }
+        int succeeded = 0;
+        for (int k = 0; k < 2; ++k) {
+            RunResult r = waitFor(runs[k]);
+            statusDir = statusDirs[k];
+            if (r.exitCode == 0) {
+                ++succeeded;
+                expectStatus(0);
+                continue;
+            }
+            EXPECT_EQ(1, r.exitCode) << r.err;
+            EXPECT_EQ(codeText(-1010) + "Export directory is used by another run.[" + files + "/]", r.err);
+            expectStatus(-1010);
+            std::vector<std::string> log = logEntries(rvtest::readFile(logDirs[k] + "/export.log"));
+            EXPECT_EQ((std::vector<std::string>{ text("export_logfile_start"), codeText(-1010),
+                                                 text("export_logfile_end") }),
+                      log);
+        }
+        EXPECT_LE(1, succeeded);
+        for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+            expectTable(files, t);
+        std::vector<std::string> entries;
+        listFiles(files, "", entries);
+        for (const std::string& e : entries)
+            EXPECT_EQ("tbl0000", e.substr(0, 7)) << e;
+    }
+}
+
 // Changes to the data run in a database of their own.
 class ExportBatOwnDbTest : public ExportBatTest {
 protected:
@@ -606,6 +686,87 @@ TEST_F(ExportBatOwnDbTest, MissingLargeObjectOnlyFailsItsRecord)
     EXPECT_NE(std::string::npos, log.find(text("export_logfile_export_result", "1", "1", "1")));
 }
 
+// The tables of the run are locked once listed: a truncation waits for the
+// export, and a table held by another session fails after the lock
+// time-out while the others are exported.
+TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
+{
+    std::unique_ptr<PGconn, void (*)(PGconn*)> hold(
+        pgtestConnectRetry("host=127.0.0.1 user=postgres dbname=" + own->name()), PQfinish);
+    ASSERT_TRUE(hold != nullptr);
+    auto sql = [&](const char* q) {
+        PGresult* res = PQexec(hold.get(), q);
+        bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
+        PQclear(res);
+        return ok;
+    };
+    // Reading the column definitions waits behind this lock, after the
+    // export has its snapshot.
+    ASSERT_TRUE(sql("BEGIN"));
+    ASSERT_TRUE(sql("LOCK TABLE rv_tbl_col IN ACCESS EXCLUSIVE MODE"));
+    Started run = start({ "-range", "running" });
+    std::string waiting;
+    for (int i = 0; i < 200 && waiting != "1"; ++i) {
+        usleep(50 * 1000);
+        waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                  "where c.relname = 'rv_tbl_col' and not l.granted");
+    }
+    EXPECT_EQ("1", waiting);
+    EXPECT_NE("", own->exec("SET lock_timeout = '1s'; TRUNCATE tbl00004"));
+    ASSERT_TRUE(sql("COMMIT"));
+    RunResult r = waitFor(run);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+
+    // A table another session keeps locked: its earlier export stays, the
+    // run goes on and ends with the database's code. The session is ended
+    // by the server if the export waits for it.
+    ASSERT_EQ(0, system(("rm -rf '" + files + "/tbl00001' && mkdir '" + files + "/tbl00001' && echo old > '" +
+                         files + "/tbl00001/data.csv'")
+                            .c_str()));
+    ASSERT_TRUE(sql("SET idle_in_transaction_session_timeout = '20s'"));
+    ASSERT_TRUE(sql("BEGIN"));
+    ASSERT_TRUE(sql("LOCK TABLE tbl00001 IN ACCESS EXCLUSIVE MODE"));
+    r = runWith({ "-range", "running" });
+    sql("ROLLBACK");
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-1010), r.err);
+    expectStatus(-1010);
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(3, 0, 1), r.out);
+    EXPECT_EQ("old\n", rvtest::readFile(files + "/tbl00001/data.csv"));
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    std::vector<std::string> want = { text("export_logfile_export_error", "tbl00001", "全項目テーブル",
+                                           codeText(-1010)),
+                                      text("export_logfile_export_end", "tbl00001", "全項目テーブル") +
+                                          text("export_logfile_export_cancel", "tbl00001", "全項目テーブル") };
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_EQ(want, std::vector<std::string>(log.end() - 6, log.end() - 4));
+
+    // A table emptied and renamed while the export waits for another lock
+    // is read as one snapshot: emptied and under its new name.
+    ASSERT_TRUE(sql("BEGIN"));
+    ASSERT_TRUE(sql("LOCK TABLE tbl00002 IN ACCESS EXCLUSIVE MODE"));
+    run = start({ "-range", "running" });
+    waiting = "";
+    for (int i = 0; i < 200 && waiting != "1"; ++i) {
+        usleep(50 * 1000);
+        waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                  "where c.relname = 'tbl00002' and not l.granted");
+    }
+    EXPECT_EQ("1", waiting);
+    EXPECT_EQ("", own->exec("BEGIN; TRUNCATE tbl00004; "
+                            "UPDATE rv_tbl SET tbl_lname = '部署(空)' WHERE tbl_id = 4; COMMIT"));
+    ASSERT_TRUE(sql("COMMIT"));
+    r = waitFor(run);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, rvtest::readFile(files + "/tbl00004/setting.json").find("部署(空)"));
+    std::string csv = rvtest::readFile(files + "/tbl00004/data.csv");
+    EXPECT_EQ(csv.size() - 2, csv.find("\r\n")) << csv;
+}
+
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
 {
     ASSERT_EQ("", own->exec("update rv_tbl set tbl_lname = E'部署''s \\\\x' where tbl_id = 4;"
@@ -621,9 +782,11 @@ TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_TRUE(exists(files + "/tbl00004/data.csv"));
 
-    // The bad column name fails only its table.
+    // The bad column name fails only its table; the run ends as a failure.
     r = runWith({ "-range", "running" });
-    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500012), r.err);
+    expectStatus(-500012);
     EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(5) + "\n" + finishLines(4, 1, 1), r.out);
     EXPECT_FALSE(exists(files + "/tbl00003"));
     EXPECT_EQ("\xEF\xBB\xBF"
@@ -632,6 +795,17 @@ TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
     NString bad;
     rvcomGetCodeMessage(bad, -500012, "tbl00003", "顧客", "a\"b", "2");
     EXPECT_NE(std::string::npos, rvtest::readFile(logDir + "/export.log").find(bad.c_str()));
+    EXPECT_EQ(text("export_logfile_end"), logEntries(rvtest::readFile(logDir + "/export.log")).back());
+
+    // An export directory that cannot be used fails every table: the run
+    // goes on to the end and reports the first table's code.
+    rvtest::writeFile(tmp.file("plain"), "x");
+    files = tmp.file("plain") + "/out";
+    r = runWith({ "-range", "running" });
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-500016), r.err);
+    expectStatus(-500016);
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(5) + "\n" + finishLines(0, 0, 5), r.out);
 }
 
 // A table with many attachments, written as the export wrote it when it

@@ -231,6 +231,11 @@ TEST_F(ExportUnitTest, AttachmentNames)
         { "a/b\\c:d*e|f<g>h\"i\x01.txt", 0, "a_b_c_d_e_f_g_h_i_.txt" },
         { "😀.txt", 0, "_.txt" },
         { "見積書.pdf", 0, "見積書.pdf" },
+        // 255 bytes is the limit, counted in UTF-8 whatever Shift_JIS takes.
+        { repeat("あ", 83) + "ab.txt", 0, repeat("あ", 83) + "ab.txt" },
+        { repeat("あ", 83) + "abc.txt", 0, repeat("あ", 83) + "ab.txt" },
+        { repeat("ｱ", 83) + "ab.txt", 0, repeat("ｱ", 83) + "ab.txt" },
+        { repeat("ｱ", 84) + ".txt", 0, repeat("ｱ", 83) + ".txt" },
     };
     RvdbTableSetPtr table = std::make_shared<RvdbTableSet>();
     for (const auto& c : cases) {
