@@ -264,7 +264,10 @@ int RvMigrateExportBat::finish(int rc)
             conn->disconnect();
     }
     NString resultText;
-    makeTableErrorMessage(rc, RvdbTableSet(), NString(), resultText);
+    if (rc != 0 && rc == m_failed_table_code && !m_failed_table_text.isNullOrEmpty())
+        resultText = m_failed_table_text;  // names the table
+    else
+        makeTableErrorMessage(rc, RvdbTableSet(), NString(), resultText);
 
     if (!m_log_filepath.isNullOrEmpty()) {
         // A failed table has its own entry already.

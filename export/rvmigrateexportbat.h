@@ -148,6 +148,9 @@ public:
     RvExportAttachStream* m_attach_stream;
     // Code of the first table that failed while the run went on; 0: none.
     int m_failed_table_code;
+    // Log text of the last table failure, and that of the first one.
+    NString m_table_error_text;
+    NString m_failed_table_text;
     // Descriptor holding the lock on m_files_dir; -1 while not locked.
     int m_files_lock;
 };

@@ -249,6 +249,7 @@ int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out
     NString text;
     rvcomGetCodeMessage(text, code, phys, table->tbl_lname, shown);
     writeExportLog(text);
+    m_table_error_text = text;
     return code;
 }
 
@@ -277,6 +278,7 @@ int RvMigrateExportBat::publishExportDir(const RvdbTableSetPtr& table, const NSt
     NString text;
     rvcomGetCodeMessage(text, RVEXP_ERR_MAKE_DIR, phys, table->tbl_lname, shown);
     writeExportLog(text);
+    m_table_error_text = text;
     return RVEXP_ERR_MAKE_DIR;
 }
 
@@ -353,8 +355,10 @@ int RvMigrateExportBat::exportTables()
     // A table that failed while the run goes on.
     auto tableFailed = [this](int code) {
         ++m_error_count;
-        if (m_failed_table_code == 0)
+        if (m_failed_table_code == 0) {
             m_failed_table_code = code;
+            m_failed_table_text = m_table_error_text;
+        }
     };
     const unsigned count = static_cast<unsigned>(tables.size());
     for (unsigned i = 0; i < count; ++i) {
@@ -377,6 +381,7 @@ int RvMigrateExportBat::exportTables()
             NString text;
             makeTableErrorMessage(ret, *table, name, text);
             writeExportLog(text);
+            m_table_error_text = text;
             logEndEntry(*this, phys, name, false, 0, 0, 0, true);
             continue;
         }
@@ -509,6 +514,7 @@ int RvMigrateExportBat::getExportColumns(const RvdbTableSet& table, std::vector<
             NString text;
             rvcomGetCodeMessage(text, ret, phys, table.tbl_lname, col->getColLname(), col->getColId());
             writeExportLog(text);
+            m_table_error_text = text;
             EXPORTTRACE("ret[%d] tableid[%s] dbname[%s] colid[%s] colname[%s]", ret,
                         table.tbl_id.c_str(), table.tbl_lname.c_str(), col->getColId().c_str(),
                         col->getColLname().c_str());
