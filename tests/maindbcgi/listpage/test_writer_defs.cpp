@@ -121,6 +121,7 @@ TEST_F(Writers, ViewStatementsChecksAndStoredRows)
         {"l_sort2_col_id", "-3", 0, "-3"},
         {"view_name", "標準ビュー", -320031, "Sales"},  // view 1's name
         {"dispflg", "'", 0, "'"},
+        {"seqno", "2147483647", 0, "2147483647"},  // the largest; no next one
     };
     for (const Case& c : cases) {
         NString value(c.value);
@@ -137,6 +138,7 @@ TEST_F(Writers, ViewStatementsChecksAndStoredRows)
         EXPECT_EQ(c.stored, rows(std::string("select ") + c.column + " from rv_view where tbl_id=1 and view_id=2"))
             << c.column;
     }
+    EXPECT_EQ(-210003, RvDbOperatorDbView::nextSeqno(&conn, "1", seq));
     NString ownName("標準ビュー");
     int one = 1;
     EXPECT_EQ(0, RvDbOperatorDbView::checkViewNameUnique(&conn, "1", ownName, &one));
