@@ -226,6 +226,15 @@ TEST_F(Writers, RowSavesNumberDeleteAndCleanUp)
     EXPECT_EQ(0, seq);
 
     RvDbSaveOptions all(true, true, true);
+    // A failing step of the stored-id reads of rows and columns fails the save.
+    for (const char* read : {"select layout_row_id", "select layout_col_id"}) {
+        conn.failStepOf = read;
+        EXPECT_EQ(CDDB_ERR_DB, RvDbOperatorDbLayoutRow::saveAll(&conn, "5", 1, {row(4, false, 3, {col(0, "i5", false)})},
+                                                                all, all).getCode()) << read;
+    }
+    conn.failStepOf.clear();
+    EXPECT_EQ("0|7;1|2;4|3", rows("select layout_row_id, seqno from rv_layout_row where tbl_id=5 and layout_id=1 "
+                                  "order by 1"));
     std::vector<RvDbLayoutRowPtr> rs = {row(0, false, 10), row(4, false, 11, {col(0, "i5", false)}),
                                         row(0, true, 12, {col(0, "i7", true)}), row(4, true, 13)};
     ASSERT_EQ(0, RvDbOperatorDbLayoutRow::saveAll(&conn, "5", 1, rs, all, all).getCode());
