@@ -235,13 +235,13 @@ TEST_F(Writers, RowSavesNumberDeleteAndCleanUp)
     conn.failStepOf.clear();
     EXPECT_EQ("0|7;1|2;4|3", rows("select layout_row_id, seqno from rv_layout_row where tbl_id=5 and layout_id=1 "
                                   "order by 1"));
-    std::vector<RvDbLayoutRowPtr> rs = {row(0, false, 10), row(4, false, 11, {col(0, "i5", false)}),
+    std::vector<RvDbLayoutRowPtr> rs = {row(0, false, 10), row(4, false, 11, {col(0, "i9", false)}),
                                         row(0, true, 12, {col(0, "i7", true)}), row(4, true, 13)};
     ASSERT_EQ(0, RvDbOperatorDbLayoutRow::saveAll(&conn, "5", 1, rs, all, all).getCode());
     EXPECT_EQ("0|10;4|11;5|12;6|13",
               rows("select layout_row_id, seqno from rv_layout_row where tbl_id=5 and layout_id=1 order by 1"));
-    // Row 1's column went with it.
-    EXPECT_EQ("4|i5;5|i7", rows("select layout_row_id, layout_item_id from rv_layout_col where tbl_id=5 "
+    // Row 1's column went with it; updated row 4's column is saved.
+    EXPECT_EQ("4|i9;5|i7", rows("select layout_row_id, layout_item_id from rv_layout_col where tbl_id=5 "
                                 "and layout_id=1 order by 1"));
 
     // A row id freed by a delete comes back without the old columns.
