@@ -24,7 +24,8 @@ namespace listcsv {
 
 // Table 12: a name that needs escaping and converting, texts with CR LF
 // and quotes, a line over 100 KB (record 3) and empty cells after filled
-// ones (record 2). User 2 holds every right, user 6 refer only.
+// ones (record 2); column 2 stands after column 3 in the table's order.
+// User 2 holds every right, user 6 refer only.
 inline const char* const kTable12 = R"SQL(
 INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES
   (12, '1', 12, '試験"表;\' || chr(9) || '1', '2024-01-01 00:00:00+09');
@@ -32,7 +33,7 @@ INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type
   (12, -1, 'key', 'キー', 0, 'key'), (12, -2, 'user', '登録者', 901, 'user'),
   (12, -3, 'datetime', '登録日時', 902, 'datetime'), (12, -4, 'user', '更新者', 903, 'user'),
   (12, -5, 'datetime', '更新日時', 904, 'datetime'),
-  (12, 1, 'text', '名前', 10, 'text'), (12, 2, 'texts', '備考', 20, 'texts'),
+  (12, 1, 'text', '名前', 10, 'text'), (12, 2, 'texts', '備考', 35, 'texts'),
   (12, 3, 'number', '金額', 30, 'number'), (12, 4, 'text', '部署', 40, 'text'),
   (12, 5, 'datetime', '日時', 50, 'datetime');
 INSERT INTO rv_tbl_acc (tbl_id, u_id, g_id, u_acc_refer, u_acc_entry, u_acc_change,

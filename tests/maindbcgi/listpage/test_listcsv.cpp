@@ -63,12 +63,12 @@ TEST_F(ListCsvDownload, BodyInTableOrderWithLongLinesAndEmptyCells)
     std::string many;
     for (int i = 0; i < 60000; ++i)
         many += "あ";
-    const std::string expected = "名前,備考,金額,日時\r\n"
-                                 "山田 太郎,\"一行目\n二行目, \"\"引用\"\"\",12.5,2024/04/01 09:30:00\r\n"
+    const std::string expected = "名前,金額,備考,日時\r\n"
+                                 "山田 太郎,12.5,\"一行目\n二行目, \"\"引用\"\"\",2024/04/01 09:30:00\r\n"
                                  ",,,\r\n"
-                                 "鈴木," + many + ",3,\r\n"
-                                 "佐藤,x,100,\r\n"
-                                 "高橋,,50,\r\n";
+                                 "鈴木,3," + many + ",\r\n"
+                                 "佐藤,100,x,\r\n"
+                                 "高橋,50,,\r\n";
     EXPECT_TRUE(sjisToUtf8(r.body) == expected) << sjisToUtf8(r.body).substr(0, 300);
     // The long record stands whole on one line of more than 102,400 bytes.
     size_t from = r.body.find("\r\n,,,\r\n") + 7;
