@@ -77,6 +77,7 @@ struct Cgi {
     std::string head;  // up to and with the blank line
     std::string body;  // raw bytes after it
     std::string err;
+    std::string trace;
 };
 
 inline std::string sjisToUtf8(const std::string& in)
@@ -223,12 +224,14 @@ protected:
     }
 
     // Runs the driver; body (POST) goes to its standard input. fileLimit > 0
-    // makes writes beyond that many bytes fail.
+    // makes writes beyond that many bytes fail; fault is the driver's
+    // RV_TEST_FAULT.
     static Cgi run(const std::string& query, const char* sid, const char* agent = kFirefox,
-                   const std::string& post = "", long fileLimit = 0)
+                   const std::string& post = "", long fileLimit = 0, const char* fault = "")
     {
-        std::string in = root + "/in", out = root + "/out", err = root + "/err";
+        std::string in = root + "/in", out = root + "/out", err = root + "/err", trace = root + "/trace";
         rvtest::writeFile(in, post);
+        unlink(trace.c_str());
         pid_t pid = fork();
         if (pid == 0) {
             if (!freopen(in.c_str(), "rb", stdin) || !freopen(out.c_str(), "wb", stdout) ||
@@ -237,6 +240,8 @@ protected:
             setenv("RV_TEST_ROOT", root.c_str(), 1);
             setenv("HTTP_COOKIE", (std::string("rvsid=") + sid).c_str(), 1);
             setenv("HTTP_USER_AGENT", agent, 1);
+            setenv("RV_TEST_FAULT", fault, 1);
+            setenv("RV_TRACE", trace.c_str(), 1);
             if (post.empty()) {
                 setenv("REQUEST_METHOD", "GET", 1);
                 setenv("QUERY_STRING", query.c_str(), 1);
@@ -271,6 +276,7 @@ protected:
         res.head = end == std::string::npos ? all : all.substr(0, end + 2);
         res.body = end == std::string::npos ? "" : all.substr(end + 2);
         res.err = rvtest::readFile(err);
+        res.trace = rvtest::readFile(trace);
         return res;
     }
 
