@@ -232,7 +232,13 @@ int RvDbOperatorDbView::nextSeqno(CdDBConnection* connection, const char* tblId,
     if (ret != 0) {
         return ret;
     }
-    seqno = found ? rvappTextToInt(value.c_str()) + 1 : 1;
+    const int last = found ? rvappTextToInt(value.c_str()) : 0;
+    if (last == INT_MAX) {
+        // The next number would pass the int range.
+        COMTRACE("ret[%d] seqno[%d]", -210003, last);
+        return -210003;
+    }
+    seqno = last + 1;
     return 0;
 }
 

@@ -16,7 +16,8 @@ public:
     // table id; the encoder's or the statement's code.
     static int exists(CdDBConnection* connection, const char* tblId, int viewId, bool& found);
 
-    // seqno = highest seqno of the table's views + 1 (1 without views).
+    // seqno = highest seqno of the table's views + 1 (1 without views);
+    // -210003 when the highest is already the largest int.
     static int nextSeqno(CdDBConnection* connection, const char* tblId, int& seqno);
     static int deleteView(CdDBConnection* connection, const char* tblId, int viewId);
     // idList: comma-separated view ids, each an integer (-100001 otherwise).

@@ -98,7 +98,7 @@ int rvappListFetchRows(const char* srcPath, int line, CdDBResult& result, const 
 
 int rvappListIntColumn(const char* srcPath, int line, CdDBResult& result, std::vector<int>& ids)
 {
-    for (; !result.isEOF(); result.next()) {
+    while (!result.isEOF()) {
         NString value;
         int ret = result.getValue(value, 0);
         if (ret != 0) {
@@ -106,6 +106,10 @@ int rvappListIntColumn(const char* srcPath, int line, CdDBResult& result, std::v
             return ret;
         }
         ids.push_back(rvappTextToInt(value.c_str()));
+        if ((ret = result.next()) != 0) {
+            comTraceWriteFile(srcPath, line, "ret[%d]", ret);
+            return ret;
+        }
     }
     return 0;
 }

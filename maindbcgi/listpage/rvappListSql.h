@@ -35,7 +35,7 @@ int rvappListTableId(const char* srcPath, int line, CdDBConnection* connection, 
 int rvappListFetchRows(const char* srcPath, int line, CdDBResult& result, const char* const* names,
                        int count, const std::function<void(const NString* values)>& take);
 // ids = the first column of every row as integers (rvappTextToInt): 0, or
-// the failing read's code (traced "ret[%d]").
+// the failing read's or step's code (traced "ret[%d]").
 int rvappListIntColumn(const char* srcPath, int line, CdDBResult& result, std::vector<int>& ids);
 // Runs sql and reads the first column of its first row: found is false
 // (value untouched) without rows. 0, the statement's status, or the read's

@@ -17,7 +17,7 @@
 --   view 2 -> 2.
 -- Layout items (rv_layout_item) of table 1: i1 (col 1 text), i5 (col 5
 --   number), i7 (col 7 datetime), i9 (col 9 timespan), isys (col -3),
---   igone (col 98, deleted), irel (related item of table 3, col 1).
+--   igone (col 98, deleted), irel (related item of table 3, col 2).
 -- Layouts of table 1:
 --   1 list: row 1 (seqno 1) = i5, i1; row 0 (seqno 2) = i7, i9, isys;
 --     row 2 (seqno 3) without columns; a stored column of row 7, which
@@ -64,7 +64,7 @@ INSERT INTO rv_layout_item (tbl_id, layout_item_id, layout_item_type, col_id, re
   (1, 'i9', '0', '9', NULL, NULL),
   (1, 'isys', '0', '-3', '', ''),
   (1, 'igone', '0', '98', NULL, NULL),
-  (1, 'irel', '1', '1', '3', '1'),
+  (1, 'irel', '1', '1', '3', '2'),
   (2, 'c1', '0', '1', NULL, NULL);
 
 INSERT INTO rv_layout (tbl_id, layout_id, layout_type, layout_table_cols) VALUES

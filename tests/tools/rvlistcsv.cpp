@@ -7,13 +7,18 @@
 // holds ja/message and ja/vikra; RV_TRACE, when set, is the trace file.
 // With the argument --save-state it saves an empty page state for the
 // request's "tid" and "wid" instead (for the benchmark).
+// RV_TEST_FAULT makes the record rows fail part way: "value" (the values of
+// the second row cannot be read) or "cell" (the second cell cannot be
+// formatted).
 // On a failure the result code goes to standard error and the exit status
 // is 1.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "RvDbRecordListCsv.h"
+#include "cddbconnection_pg.h"
 #include "RvdbRecordListPageCommand.h"
 #include "comcgi.h"
 #include "comcgireq.h"
@@ -24,6 +29,78 @@
 #include "rvcompair.h"
 
 namespace {
+
+// A record batch whose reads fail from a given row on.
+class FaultyBatch : public CdDBResult {
+public:
+    FaultyBatch(CdDBResultHandle inner, int failRow) : inner(inner), failRow(failRow) {}
+    void clear() override { inner->clear(); }
+    int getStatus() const override { return inner->getStatus(); }
+    int getFieldCount() const override { return inner->getFieldCount(); }
+    int getFieldName(NString& out, int column) const override { return inner->getFieldName(out, column); }
+    int getValue(NString& out, int column) const override
+    {
+        return failing() ? CDDB_ERR_VALUE : inner->getValue(out, column);
+    }
+    int peekValue(int column, const char*& text, int& length) const override
+    {
+        return failing() ? CDDB_ERR_VALUE : inner->peekValue(column, text, length);
+    }
+    int exportLob(int column, const char* path) override { return inner->exportLob(column, path); }
+    int next() override
+    {
+        ++row;
+        return inner->next();
+    }
+    bool isEOF() const override { return inner->isEOF(); }
+    int getAffectedRows() const override { return inner->getAffectedRows(); }
+
+private:
+    bool failing() const { return row >= failRow; }
+    CdDBResultHandle inner;
+    int failRow;
+    int row = 0;
+};
+
+class FaultyConnection : public CdDBConnection_PG {
+public:
+    explicit FaultyConnection(const char* fault) : CdDBConnection_PG(5, 1), fault(fault) {}
+    int setSql(const char* text) override
+    {
+        sql = text ? text : "";
+        return CdDBConnection_PG::setSql(text);
+    }
+    using CdDBConnection_PG::execute;
+    CdDBResultHandle execute(const std::vector<CdDBBind>* binds) override
+    {
+        const std::string fetch = "FETCH FORWARD ";
+        CdDBResultHandle r = CdDBConnection_PG::execute(binds);
+        if (sql.compare(0, fetch.size(), fetch) != 0 || !r || r->isError() || done)
+            return r;
+        done = true;
+        if (fault == "value")
+            return CdDBResultHandle(new FaultyBatch(r, 1));
+        return r;
+    }
+
+private:
+    std::string fault;
+    std::string sql;
+    bool done = false;
+};
+
+// The download whose second cell cannot be formatted.
+class FaultyCells : public RvDbRecordListCsv {
+public:
+    using RvDbRecordListCsv::formatColumnValue;
+    int formatColumnValue(const RvdbColumnValue* value, NString& out) override
+    {
+        return ++calls == 2 ? -100001 : RvDbRecordListCsv::formatColumnValue(value, out);
+    }
+
+private:
+    int calls = 0;
+};
 
 int fail(int code, const char* what)
 {
@@ -81,6 +158,9 @@ int main(int argc, char** argv)
 
     const char* root = getenv("RV_TEST_ROOT");
     RvAppCtx* ctx = RvAppCtx::getInstance();
+    const char* fault = getenv("RV_TEST_FAULT");
+    if (fault && *fault)
+        ctx->setConnection(new FaultyConnection(fault));
     if (int ret = ctx->load(root))
         return fail(ret, "settings");
 
@@ -110,7 +190,9 @@ int main(int argc, char** argv)
         code = saveEmptyState(*ctx, session, params);
     } else if (code == 0) {
         ctx->getUser() = session.user;
-        RvDbRecordListCsv command;
+        RvDbRecordListCsv plain;
+        FaultyCells faultyCells;
+        RvDbRecordListCsv& command = fault && strcmp(fault, "cell") == 0 ? faultyCells : plain;
         code = command.execute(*ctx, session, params).getCode();
     }
     comCgiFreeRequest(count, names, values, fileNames, types);

@@ -24,7 +24,8 @@ namespace listcsv {
 
 // Table 12: a name that needs escaping and converting, texts with CR LF
 // and quotes, a line over 100 KB (record 3) and empty cells after filled
-// ones (record 2). User 2 holds every right, user 6 refer only.
+// ones (record 2); column 2 stands after column 3 in the table's order.
+// User 2 holds every right, user 6 refer only.
 inline const char* const kTable12 = R"SQL(
 INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES
   (12, '1', 12, '試験"表;\' || chr(9) || '1', '2024-01-01 00:00:00+09');
@@ -32,7 +33,7 @@ INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type
   (12, -1, 'key', 'キー', 0, 'key'), (12, -2, 'user', '登録者', 901, 'user'),
   (12, -3, 'datetime', '登録日時', 902, 'datetime'), (12, -4, 'user', '更新者', 903, 'user'),
   (12, -5, 'datetime', '更新日時', 904, 'datetime'),
-  (12, 1, 'text', '名前', 10, 'text'), (12, 2, 'texts', '備考', 20, 'texts'),
+  (12, 1, 'text', '名前', 10, 'text'), (12, 2, 'texts', '備考', 35, 'texts'),
   (12, 3, 'number', '金額', 30, 'number'), (12, 4, 'text', '部署', 40, 'text'),
   (12, 5, 'datetime', '日時', 50, 'datetime');
 INSERT INTO rv_tbl_acc (tbl_id, u_id, g_id, u_acc_refer, u_acc_entry, u_acc_change,
@@ -76,6 +77,7 @@ struct Cgi {
     std::string head;  // up to and with the blank line
     std::string body;  // raw bytes after it
     std::string err;
+    std::string trace;
 };
 
 inline std::string sjisToUtf8(const std::string& in)
@@ -222,12 +224,14 @@ protected:
     }
 
     // Runs the driver; body (POST) goes to its standard input. fileLimit > 0
-    // makes writes beyond that many bytes fail.
+    // makes writes beyond that many bytes fail; fault is the driver's
+    // RV_TEST_FAULT.
     static Cgi run(const std::string& query, const char* sid, const char* agent = kFirefox,
-                   const std::string& post = "", long fileLimit = 0)
+                   const std::string& post = "", long fileLimit = 0, const char* fault = "")
     {
-        std::string in = root + "/in", out = root + "/out", err = root + "/err";
+        std::string in = root + "/in", out = root + "/out", err = root + "/err", trace = root + "/trace";
         rvtest::writeFile(in, post);
+        unlink(trace.c_str());
         pid_t pid = fork();
         if (pid == 0) {
             if (!freopen(in.c_str(), "rb", stdin) || !freopen(out.c_str(), "wb", stdout) ||
@@ -236,6 +240,8 @@ protected:
             setenv("RV_TEST_ROOT", root.c_str(), 1);
             setenv("HTTP_COOKIE", (std::string("rvsid=") + sid).c_str(), 1);
             setenv("HTTP_USER_AGENT", agent, 1);
+            setenv("RV_TEST_FAULT", fault, 1);
+            setenv("RV_TRACE", trace.c_str(), 1);
             if (post.empty()) {
                 setenv("REQUEST_METHOD", "GET", 1);
                 setenv("QUERY_STRING", query.c_str(), 1);
@@ -270,6 +276,7 @@ protected:
         res.head = end == std::string::npos ? all : all.substr(0, end + 2);
         res.body = end == std::string::npos ? "" : all.substr(end + 2);
         res.err = rvtest::readFile(err);
+        res.trace = rvtest::readFile(trace);
         return res;
     }
 

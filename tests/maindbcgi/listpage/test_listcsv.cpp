@@ -63,12 +63,12 @@ TEST_F(ListCsvDownload, BodyInTableOrderWithLongLinesAndEmptyCells)
     std::string many;
     for (int i = 0; i < 60000; ++i)
         many += "あ";
-    const std::string expected = "名前,備考,金額,日時\r\n"
-                                 "山田 太郎,\"一行目\n二行目, \"\"引用\"\"\",12.5,2024/04/01 09:30:00\r\n"
+    const std::string expected = "名前,金額,備考,日時\r\n"
+                                 "山田 太郎,12.5,\"一行目\n二行目, \"\"引用\"\"\",2024/04/01 09:30:00\r\n"
                                  ",,,\r\n"
-                                 "鈴木," + many + ",3,\r\n"
-                                 "佐藤,x,100,\r\n"
-                                 "高橋,,50,\r\n";
+                                 "鈴木,3," + many + ",\r\n"
+                                 "佐藤,100,x,\r\n"
+                                 "高橋,50,,\r\n";
     EXPECT_TRUE(sjisToUtf8(r.body) == expected) << sjisToUtf8(r.body).substr(0, 300);
     // The long record stands whole on one line of more than 102,400 bytes.
     size_t from = r.body.find("\r\n,,,\r\n") + 7;
@@ -154,6 +154,34 @@ TEST_F(ListCsvDownload, FailedWritePartWayIsAFailure)
     EXPECT_EQ(0u, r.err.find("-1 ")) << r.err;
     EXPECT_NE(std::string::npos, sjisToUtf8(r.body.substr(0, r.body.find("\r\n,\r\n") + 5)).find("二行目"));
     EXPECT_EQ(std::string::npos, r.body.find("\r\n\x8d\xb2\x93\xa1,"));  // no 佐藤 line
+    // It fails at the long line's write, not at the final flush (the trace
+    // file holds its lines hex-encoded).
+    auto hex = [](const std::string& text) {
+        std::string out;
+        for (unsigned char c : text)
+            out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
+        return out;
+    };
+    EXPECT_NE(std::string::npos, r.trace.find(hex("write length["))) << r.trace;
+    EXPECT_EQ(std::string::npos, r.trace.find(hex("flush"))) << r.trace;
+
+    // Rows that fail part way end the run as a failure after the lines before.
+    const std::string all = "山田 太郎\r\n\r\n鈴木\r\n佐藤\r\n高橋\r\n";
+    const struct {
+        const char* fault;
+        const char* code;
+        std::string body;
+    } cases[] = {
+        {"value", "-1008 ", "山田 太郎\r\n"},  // the second row cannot be read
+        {"cell", "-100001 ", "山田 太郎\r\n"},  // nor its cell formatted
+        {"", "", all},
+    };
+    for (const auto& c : cases) {
+        r = run("wid=all&tid=12&cid=1", kSid2, kFirefox, "", 0, c.fault);
+        EXPECT_EQ(*c.fault ? 1 : 0, r.exitCode) << c.fault;
+        EXPECT_EQ(0u, r.err.find(c.code)) << c.fault << ": " << r.err;
+        EXPECT_EQ(c.body, sjisToUtf8(r.body)) << c.fault;
+    }
 }
 
 // The list page itself (no selected columns): layout, grid, visible items,

@@ -196,6 +196,22 @@ TEST(PageState, SaveLoadRoundTripAndPaths)
     EXPECT_FALSE(exists(dir.path() + "/tmpreclist_12_w1"));
     EXPECT_FALSE(exists(dir.path() + "/advancedsearchcondition_12_w1"));
     EXPECT_EQ(-100010, partial.load());
+
+    // Every file is the one of the command's keys, whatever table id the
+    // first file holds.
+    ASSERT_EQ(0, saved.save());
+    RvdbRecordListPageCommand other(tmp, NString("7"), NString("w1"));
+    other.setFilters({makeFilter("9", '|', 1)});
+    other.setVisibleColumns({NString("1")});
+    ASSERT_EQ(0, other.save());
+    ASSERT_TRUE(rvtest::writeFile(dir.path() + "/tmpreclist_12_w1", "tid=7\n"));
+    RvdbRecordListPageCommand named(tmp, NString("12"), NString("w1"));
+    ASSERT_EQ(0, named.load());
+    EXPECT_EQ("7", str(named.getTid()));
+    ASSERT_EQ(1u, named.getFilters().size());
+    EXPECT_EQ("2", str(named.getFilters()[0]->filter_id));
+    EXPECT_EQ(2u, named.getVisibleColumns().size());
+    EXPECT_EQ(2u, named.getColumnWidths().size());
 }
 
 TEST(PageState, KeysThatLeaveTheDirectoryAreRefused)

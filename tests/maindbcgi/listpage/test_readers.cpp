@@ -225,6 +225,13 @@ TEST_F(ListPageReaders, ItemsAndFormatDefaultsOnlyForEmptyValues)
     std::vector<RvDbLayoutItemPtr> items;
     ASSERT_EQ(0, rvappGetDbLayoutItemPtrArray(&conn, "1", items));
     EXPECT_EQ(7u, items.size());
+    std::vector<std::string> fields;  // each column in its own field
+    for (const char* id : {"i5", "irel"})
+        for (const RvDbLayoutItemPtr& i : items)
+            if (str(i->layout_item_id) == id)
+                fields.push_back(std::string(1, i->layout_item_type) + "|" + str(i->col_id) + "|" +
+                                 str(i->rel_tbl_id) + "|" + str(i->rel_col_id));
+    EXPECT_THAT(fields, ElementsAre("0|5||", "1|1|3|2"));
 
     RvDbLayoutItem item;
     item.layout_item_id = NString("irel");
@@ -266,6 +273,8 @@ TEST_F(ListPageReaders, ItemsAndFormatDefaultsOnlyForEmptyValues)
     EXPECT_EQ("FFFFFF", str(empty.d.bgcolor));
     EXPECT_EQ('l', empty.d.align);  // a number column, still 'l'
     EXPECT_EQ('t', empty.d.valign);
+    EXPECT_EQ(3, empty.d.fontsize);
+    EXPECT_EQ("333333", str(empty.d.fontcolor));
     EXPECT_EQ(0, empty.d.fontstyle);
     EXPECT_EQ(0, empty.rel_view_id);
     EXPECT_EQ("", str(empty.img_width));

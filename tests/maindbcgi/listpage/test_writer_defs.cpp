@@ -121,6 +121,7 @@ TEST_F(Writers, ViewStatementsChecksAndStoredRows)
         {"l_sort2_col_id", "-3", 0, "-3"},
         {"view_name", "標準ビュー", -320031, "Sales"},  // view 1's name
         {"dispflg", "'", 0, "'"},
+        {"seqno", "2147483647", 0, "2147483647"},  // the largest; no next one
     };
     for (const Case& c : cases) {
         NString value(c.value);
@@ -137,6 +138,7 @@ TEST_F(Writers, ViewStatementsChecksAndStoredRows)
         EXPECT_EQ(c.stored, rows(std::string("select ") + c.column + " from rv_view where tbl_id=1 and view_id=2"))
             << c.column;
     }
+    EXPECT_EQ(-210003, RvDbOperatorDbView::nextSeqno(&conn, "1", seq));
     NString ownName("標準ビュー");
     int one = 1;
     EXPECT_EQ(0, RvDbOperatorDbView::checkViewNameUnique(&conn, "1", ownName, &one));
@@ -224,13 +226,22 @@ TEST_F(Writers, RowSavesNumberDeleteAndCleanUp)
     EXPECT_EQ(0, seq);
 
     RvDbSaveOptions all(true, true, true);
-    std::vector<RvDbLayoutRowPtr> rs = {row(0, false, 10), row(4, false, 11, {col(0, "i5", false)}),
+    // A failing step of the stored-id reads of rows and columns fails the save.
+    for (const char* read : {"select layout_row_id", "select layout_col_id"}) {
+        conn.failStepOf = read;
+        EXPECT_EQ(CDDB_ERR_DB, RvDbOperatorDbLayoutRow::saveAll(&conn, "5", 1, {row(4, false, 3, {col(0, "i5", false)})},
+                                                                all, all).getCode()) << read;
+    }
+    conn.failStepOf.clear();
+    EXPECT_EQ("0|7;1|2;4|3", rows("select layout_row_id, seqno from rv_layout_row where tbl_id=5 and layout_id=1 "
+                                  "order by 1"));
+    std::vector<RvDbLayoutRowPtr> rs = {row(0, false, 10), row(4, false, 11, {col(0, "i9", false)}),
                                         row(0, true, 12, {col(0, "i7", true)}), row(4, true, 13)};
     ASSERT_EQ(0, RvDbOperatorDbLayoutRow::saveAll(&conn, "5", 1, rs, all, all).getCode());
     EXPECT_EQ("0|10;4|11;5|12;6|13",
               rows("select layout_row_id, seqno from rv_layout_row where tbl_id=5 and layout_id=1 order by 1"));
-    // Row 1's column went with it.
-    EXPECT_EQ("4|i5;5|i7", rows("select layout_row_id, layout_item_id from rv_layout_col where tbl_id=5 "
+    // Row 1's column went with it; updated row 4's column is saved.
+    EXPECT_EQ("4|i9;5|i7", rows("select layout_row_id, layout_item_id from rv_layout_col where tbl_id=5 "
                                 "and layout_id=1 order by 1"));
 
     // A row id freed by a delete comes back without the old columns.

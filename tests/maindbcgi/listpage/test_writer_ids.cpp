@@ -100,8 +100,13 @@ TEST_F(IdCounter, LockedCounterIsRetriedThenGivesUp)
     ASSERT_EQ(0, holder.begin());
     ASSERT_EQ("12|LAYOUTID|5", rvtest::rowsOf(holder, lock));
     id = 0;
+    conn.sqls.clear();
     EXPECT_EQ(-1010, rvddGetNewIdByTbl(&conn, "12", "LAYOUTID", id));
     EXPECT_EQ(0, id);
+    int lockingReads = 0;
+    for (const std::string& s : conn.sqls)
+        lockingReads += s.find("for update nowait") != std::string::npos;
+    EXPECT_EQ(10, lockingReads);
     holder.rollback();
     EXPECT_EQ("5", rows("select last_id from rv_tbl_last_id where tbl_id=12"));
 }

@@ -16,6 +16,30 @@
 
 namespace rvtest {
 
+// A result whose first row step fails with code and ends the rows.
+class StepFailingResult : public CdDBResult {
+public:
+    StepFailingResult(CdDBResultHandle inner, int code) : inner(inner), code(code) {}
+    void clear() override { inner->clear(); }
+    int getStatus() const override { return inner->getStatus(); }
+    int getFieldCount() const override { return inner->getFieldCount(); }
+    int getFieldName(NString& out, int column) const override { return inner->getFieldName(out, column); }
+    int getValue(NString& out, int column) const override { return inner->getValue(out, column); }
+    int exportLob(int column, const char* path) override { return inner->exportLob(column, path); }
+    int next() override
+    {
+        ended = true;
+        return code;
+    }
+    bool isEOF() const override { return ended || inner->isEOF(); }
+    int getAffectedRows() const override { return inner->getAffectedRows(); }
+
+private:
+    CdDBResultHandle inner;
+    int code;
+    bool ended = false;
+};
+
 class RecordingConnection : public CdDBConnection_PG {
 public:
     RecordingConnection() : CdDBConnection_PG(1, 0) {}
@@ -24,12 +48,23 @@ public:
         sqls.push_back(text ? text : "");
         return CdDBConnection_PG::setSql(text);
     }
+    using CdDBConnection_PG::execute;
+    // Statements starting with failStepOf give results whose row step fails.
+    CdDBResultHandle execute(const std::vector<CdDBBind>* binds) override
+    {
+        CdDBResultHandle r = CdDBConnection_PG::execute(binds);
+        if (failStepOf.empty() || sqls.empty() || sqls.back().compare(0, failStepOf.size(), failStepOf) != 0 ||
+            !r || r->isError())
+            return r;
+        return CdDBResultHandle(new StepFailingResult(r, CDDB_ERR_DB));
+    }
     bool open(const std::string& dbName)
     {
         return connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", dbName.c_str(), 10) == 0 && begin() == 0;
     }
 
     std::vector<std::string> sqls;
+    std::string failStepOf;
 };
 
 // Rows of a query on c, "v|v;v|v" (NULL for SQL null), or "ERR <code>".
