@@ -1,11 +1,14 @@
 #include "pgtest.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <libpq-fe.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 const char* const PGTEST_USER = "vikra";
 const char* const PGTEST_PASSWORD = "tolpa";
@@ -85,25 +88,46 @@ std::string pgtestExec(const std::string& sql, const std::string& db)
     return err;
 }
 
-static std::string runScript(const std::string& args)
+// Runs scripts/pgtest.sh with these arguments, without a shell; its
+// standard output is dropped.
+static std::string runScript(const std::vector<std::string>& args)
 {
-    std::string cmd = std::string(RV_SOURCE_DIR) + "/scripts/pgtest.sh " + args + " >/dev/null 2>&1";
-    int rc = system(cmd.c_str());
-    if (rc == -1 || !WIFEXITED(rc) || WEXITSTATUS(rc) != 0) {
-        return "pgtest.sh " + args + " failed";
+    const std::string script = std::string(RV_SOURCE_DIR) + "/scripts/pgtest.sh";
+    std::vector<char*> argv{const_cast<char*>(script.c_str())};
+    std::string what = "pgtest.sh";
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+        what += " " + a;
     }
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0)
+            dup2(null, STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int st = 0;
+    if (pid < 0)
+        return what + ": cannot fork";
+    while (waitpid(pid, &st, 0) < 0) {
+        if (errno != EINTR)
+            return what + ": wait failed";
+    }
+    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0)
+        return what + " failed";
     return "";
 }
 
 std::string pgtestStartServer(const std::string& dir, int maxConnections, int reservedConnections)
 {
-    return runScript("start '" + dir + "' " + std::to_string(maxConnections) + " " +
-                     std::to_string(reservedConnections));
+    return runScript({"start", dir, std::to_string(maxConnections), std::to_string(reservedConnections)});
 }
 
 std::string pgtestStopServer(const std::string& dir)
 {
-    return runScript("stop '" + dir + "'");
+    return runScript({"stop", dir});
 }
 
 bool pgtestWaitForClients(int others)

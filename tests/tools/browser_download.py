@@ -21,21 +21,23 @@ from selenium.webdriver.chrome.service import Service
 def main():
     url, name, value, folder = sys.argv[1:5]
     limit = float(sys.argv[5]) if len(sys.argv) > 5 else 60.0
-    profile = tempfile.mkdtemp(prefix="rvchrome.")
-    opts = webdriver.ChromeOptions()
-    opts.binary_location = "/usr/bin/chromium"
-    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                 "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile):
-        opts.add_argument(flag)
-    opts.add_experimental_option("prefs", {
-        "download.default_directory": folder,
-        "download.prompt_for_download": False,
-        "safebrowsing.enabled": False,
-    })
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=opts)
+    profile = None
+    driver = None
     try:
+        profile = tempfile.mkdtemp(prefix="rvchrome.")
+        opts = webdriver.ChromeOptions()
+        opts.binary_location = "/usr/bin/chromium"
+        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                     "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync",
+                     "--user-data-dir=" + profile):
+            opts.add_argument(flag)
+        opts.add_experimental_option("prefs", {
+            "download.default_directory": folder,
+            "download.prompt_for_download": False,
+            "safebrowsing.enabled": False,
+        })
+        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=opts)
         driver.set_page_load_timeout(limit)
         driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                                {"behavior": "allow", "downloadPath": folder})
@@ -53,8 +55,12 @@ def main():
         print("no download in %s" % folder, file=sys.stderr)
         return 1
     finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
+        try:
+            if driver is not None:
+                driver.quit()
+        finally:
+            if profile is not None:
+                shutil.rmtree(profile, ignore_errors=True)
 
 
 if __name__ == "__main__":
