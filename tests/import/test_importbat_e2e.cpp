@@ -361,7 +361,9 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
             "errormessage": "E:bad", "errmsgadd": "x"}}, {"json": {"status": "ok"}}],
         "cdbcmdimportapp": [{"status": 500, "body": "boom"},
                             {"json": {"status": "ok", "app_id": "A2"}}],
-        "cdbcmdimportprocexisted": [{"status": 404, "body": "nf"},
+        "cdbcmdimportprocexisted": [{"json": {"status": "ok", "execflg": "1",
+                                              "import_ok_data": "5"}},
+            {"status": 404, "body": "nf"},
             {"json": {"status": "ok", "execflg": "0", "import_ok_data": "1",
                       "import_warning_data": "2", "import_ng_data": "0"}}],
         "cdbimporterrordownload": [{"status": 503, "body": "x"}, {"body": "r"}]}})");
@@ -375,8 +377,9 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     unlink((files + "/tbl00017/setting.json").c_str());
 
     RunResult r = run(defaultArgs());
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("", r.err);
+    // The run goes on past failed tables and then ends as a failure, under
+    // the first failed table's code and text.
+    EXPECT_EQ(1, r.exitCode) << r.err;
     EXPECT_EQ(6u, countOf(r.out, "LOGGUIDE tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "RESULT tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "WARNGUIDE "));
@@ -391,7 +394,18 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     EXPECT_EQ(1u, countOf(log, "No setting of tbl00017 (" + files + "/tbl00017/setting.json)\n"));
     EXPECT_EQ(1u, countOf(log, "LOGRESULT tbl000"));
     EXPECT_EQ("logout", commandOf(srv.requests().back()));
-    EXPECT_NE(std::string::npos, status().find("\nstatus=0\n"));
+    auto lines = logLines(log);
+    ASSERT_LE(2u, lines.size());
+    const std::string& first = lines[1];
+    int code = first.find("failed: ") != std::string::npos ? -600008
+               : first.find("Bad setting") == 0        ? -600011
+                                                        : -600019;
+    EXPECT_EQ(first, r.err);
+    EXPECT_NE(std::string::npos,
+              status().find("\nmsg=" + first + "\nstatus=" + std::to_string(code) + "\nenddate="))
+        << status();
+    // A poll that fails after a progress count starts a line of its own.
+    EXPECT_NE(std::string::npos, r.out.find("\rCOUNT 5 0 0\nLOGGUIDE tbl000")) << r.out;
 }
 
 TEST_F(ImportBatTest, RunFailuresEndWithExitOne)
@@ -525,9 +539,10 @@ TEST_F(ImportBatTest, StalledServerHitsTheTimeLimit)
     addTable("tbl00001", "App");
     addTable("tbl00002", "App");
     RunResult r = run(defaultArgs(), {}, 100);
-    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(1, r.exitCode) << r.err;
     EXPECT_LT(r.seconds, 60.0);
     EXPECT_EQ(1u, countOf(runLog(), "failed: Time-out.\n"));
+    EXPECT_NE(std::string::npos, status().find("\nstatus=-600008\n"));
     EXPECT_EQ(1u, countOf(runLog(), "LOGRESULT "));
     EXPECT_EQ("logout", commandOf(srv.requests().back()));
 }
