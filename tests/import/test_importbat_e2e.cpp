@@ -360,16 +360,22 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
         "cdbasetcmdimportfileupload": [{"json": {"status": "ng", "errorno": "12",
             "errormessage": "E:bad", "errmsgadd": "x"}}, {"json": {"status": "ok"}}],
         "cdbcmdimportapp": [{"status": 500, "body": "boom"},
+                            {"body": "<html>\r\n<title>Maintenance</title>\r\n</html>\r\n"},
                             {"json": {"status": "ok", "app_id": "A2"}}],
         "cdbcmdimportprocexisted": [{"json": {"status": "ok", "execflg": "1",
                                               "import_ok_data": "5"}},
             {"status": 404, "body": "nf"},
             {"json": {"status": "ok", "execflg": "0", "import_ok_data": "1",
                       "import_warning_data": "2", "import_ng_data": "0"}}],
-        "cdbimporterrordownload": [{"status": 503, "body": "x"}, {"body": "r"}]}})");
+        "cdbimporterrordownload": [{"status": 503, "body": "x"},
+            {"body": "1\r\nr\r\n0\r\n\r\n", "content_length": false,
+             "headers": ["Transfer-Encoding: chunked"]},
+            {"body": "r"}],
+        "logout": {"raw": "HTTP/1.0 000 OK\r\n\r\n{\"status\": \"ok\"}"}}})");
     ASSERT_TRUE(srv.ok());
     writeConf("url=" + url(srv) + "\n");
-    for (const char* t : {"tbl00011", "tbl00012", "tbl00013", "tbl00014", "tbl00015"})
+    for (const char* t :
+         {"tbl00011", "tbl00012", "tbl00013", "tbl00014", "tbl00015", "tbl00018", "tbl00019"})
         addTable(t, "App");
     addTable("tbl00016", "Bad");
     rvtest::writeFile(files + "/tbl00016/setting.json", "{not json");
@@ -380,7 +386,7 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     // The run goes on past failed tables and then ends as a failure, under
     // the first failed table's code and text.
     EXPECT_EQ(1, r.exitCode) << r.err;
-    EXPECT_EQ(6u, countOf(r.out, "LOGGUIDE tbl000"));
+    EXPECT_EQ(8u, countOf(r.out, "LOGGUIDE tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "RESULT tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "WARNGUIDE "));
     EXPECT_NE(std::string::npos, r.out.find(" import_error_list.csv\n"));
@@ -390,6 +396,11 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     EXPECT_EQ(1u, countOf(log, "failed: Server error.\n"));
     EXPECT_EQ(1u, countOf(log, "failed: Not found.\n"));
     EXPECT_EQ(1u, countOf(log, "failed: Unavailable.\n"));
+    // a page where JSON belongs, a framed body, a status 000
+    EXPECT_EQ(1u, countOf(log, ") failed: <html> <title>Maintenance</title> </html>\n"));
+    EXPECT_EQ(1u, countOf(log, ") failed: Connection failed.\n"));
+    EXPECT_EQ(1u, countOf(log, "Logout failed: Connection failed.\n"));
+    EXPECT_EQ(std::string::npos, (log + status() + r.err).find("%s"));
     EXPECT_EQ(1u, countOf(log, "Bad setting.json of tbl00016\n"));
     EXPECT_EQ(1u, countOf(log, "No setting of tbl00017 (" + files + "/tbl00017/setting.json)\n"));
     EXPECT_EQ(1u, countOf(log, "LOGRESULT tbl000"));

@@ -276,11 +276,15 @@ TEST_F(Tls, ConnectTunnelThroughProxy)
         }
         seen = reqs.size();
     }
-    FakeProxy refusing(nullptr, nullptr, 407);
-    ASSERT_TRUE(refusing.ok());
-    EXPECT_EQ(post(url("https", "localhost", srv.port(), "login"), "a=b", 5, "127.0.0.1",
-                   refusing.port()).rc,
-              NUHTTP_ERR_PROXY);
+    // A refusal, and a reply whose status is no status.
+    for (int status : {407, -1}) {
+        FakeProxy refusing(nullptr, nullptr, status);
+        ASSERT_TRUE(refusing.ok());
+        EXPECT_EQ(post(url("https", "localhost", srv.port(), "login"), "a=b", 5, "127.0.0.1",
+                       refusing.port()).rc,
+                  NUHTTP_ERR_PROXY)
+            << status;
+    }
 }
 
 } // namespace
