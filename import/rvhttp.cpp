@@ -216,8 +216,13 @@ int RvHttp::accs(const std::string& url, const std::string& body)
                            app->m_proxy_auth_password.c_str(), count, names, values, nullptr, 1);
     if (r == 0)
         return 0;
-    RvHttpTrace("ret[%d]", r);
-    return GetReturnCodeByNuHttpCode(r);
+    const char* tls = m_http.GetErrorText();
+    RvHttpTrace("ret[%d] tls[%s]", r, tls ? tls : "");
+    int code = GetReturnCodeByNuHttpCode(r);
+    // The failure's message says why TLS failed.
+    if (tls && *tls && code == RVIMP_ERR_CONNECTION && m_message.empty())
+        m_message = rvimportCodeText(code) + "(" + tls + ")";
+    return code;
 }
 
 int RvHttp::CheckResponse()

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <openssl/err.h>
 #include <openssl/rand.h>
@@ -113,16 +114,15 @@ void NuHttp::SetCurrentSsl()
 
 void NuHttp::KeepSslErrorText()
 {
-    char buf[2048];
+    // The library's reason for the last error; none when it has none.
     unsigned long e = ERR_peek_last_error();
-    if (e)
-        ERR_error_string_n(e, buf, sizeof buf);
-    else
-        std::strcpy(buf, "no error");
-    char* copy = strdup(buf);
-    if (copy) {
-        std::free(m_sslErrorText);
-        m_sslErrorText = copy;
+    const char* reason = e ? ERR_reason_error_string(e) : nullptr;
+    std::free(m_sslErrorText);
+    m_sslErrorText = nullptr;
+    if (e) {
+        char code[2048];
+        ERR_error_string_n(e, code, sizeof code);
+        m_sslErrorText = strdup(reason ? reason : code);
     }
 }
 
@@ -166,6 +166,13 @@ int NuHttp::SslConnect(int fd, const char* host, SSL** outSsl, SSL_CTX** outCtx)
     } while (false);
     if (!ok) {
         KeepSslErrorText();
+        // A refused certificate names the check that refused it.
+        if (verify != X509_V_OK) {
+            std::string why = m_sslErrorText ? m_sslErrorText : "certificate verify failed";
+            why += std::string(": ") + X509_verify_cert_error_string(verify);
+            std::free(m_sslErrorText);
+            m_sslErrorText = strdup(why.c_str());
+        }
         Log("\n[%s][%d] ssl error=[%s] verify=[%s]", NUHTTP_SRC, __LINE__,
             m_sslErrorText ? m_sslErrorText : "",
             X509_verify_cert_error_string(verify));

@@ -516,8 +516,10 @@ TEST_F(ImportBatTest, LoginLogoutAndConnectionFailures)
         {"url=" + url(logoutNg) + "\n", "Logout failed: gone", -600016, ""},
         {"url=http://127.0.0.1:1/a/tovrapinex.cgi\n", "Login failed: Connection failed.", -600015,
          ""},
-        // the server's certificate is not trusted
-        {"url=" + url(tls, "https", "localhost") + "\n", "Login failed: Connection failed.",
+        // the server's certificate is not trusted: the reason is told
+        {"url=" + url(tls, "https", "localhost") + "\n",
+         "Login failed: Connection failed.(certificate verify failed: unable to get local issuer "
+         "certificate)",
          -600015, tmp.file("import.conf")},
         {"url=" + url(tls, "https", "localhost") + proxyConf, "Login failed: Connection failed.",
          -600015, certs.caFile},
@@ -532,6 +534,7 @@ TEST_F(ImportBatTest, LoginLogoutAndConnectionFailures)
         EXPECT_EQ(c.err, r.err) << c.conf;
         EXPECT_NE(std::string::npos, status().find("\nstatus=" + std::to_string(c.code) + "\n"))
             << c.conf;
+        EXPECT_NE(std::string::npos, runLog().find(" " + c.err + "\n")) << c.conf;
     }
     auto reqs = unauthorized.requests();
     ASSERT_EQ(1u, reqs.size());  // no logout after a failed login
