@@ -537,6 +537,7 @@ int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
         comCgiFreeRequest(count, names, values, nullptr, nullptr);
         return HTTP_ERR_NOMEM;
     }
+    sockBoundProgress();
     r = out.put(head);
     if (r == 0) {
         if (files && fd < 0) {
@@ -576,6 +577,8 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
         *values = nullptr;
         *count = 0;
     }
+    // The head arrives whole within the time-out; the body keeps moving.
+    sockBoundTotal();
     int status = -1;
     long long declared = 0;
     bool haveLength = false;
@@ -639,6 +642,7 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
         comDebugLog("httpReadHead transfer coding refused\n");
         return HTTP_ERR_IO;
     }
+    sockBoundProgress();
     int r = readBody(in, haveLength ? declared : -1, body, length);
     return r != 0 ? r : result;
 }
