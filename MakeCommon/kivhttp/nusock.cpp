@@ -143,14 +143,19 @@ int sockSetTimeout(int seconds)
     return 0;
 }
 
+// Without a time-out each wait only polls, as before.
 void sockBoundTotal()
 {
+    if (g_timeout <= 0)
+        return;
     g_bound = BOUND_TOTAL;
     g_deadline = nowMs() + timeoutMs();
 }
 
 void sockBoundProgress()
 {
+    if (g_timeout <= 0)
+        return;
     g_bound = BOUND_PROGRESS;
     g_mark = nowMs();
     g_moved = 0;

@@ -17,6 +17,7 @@ int sockSetTimeout(int seconds);
 // Bounds of the waits that follow, until the next sockSetTimeout: all of
 // them together within the time-out from now (a reply head); or a time-out
 // when less than 1 KiB moved in the last time-out (a body, an upload).
+// Without a time-out (0) nothing changes.
 void sockBoundTotal();
 void sockBoundProgress();
 // Counts bytes moved by a layer above (TLS) towards the progress bound.
