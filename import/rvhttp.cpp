@@ -37,6 +37,40 @@ std::string encodeName(const std::string& name)
     return out;
 }
 
+// What a reply that the exchange cannot use said, for its message: the
+// body on one line, blanks and control bytes run together, cut at a
+// character boundary.
+std::string replyExcerpt(const char* body, int length)
+{
+    const size_t kMax = 200;
+    std::string out;
+    bool blank = false;
+    for (int i = 0; body && i < length && out.size() < kMax; ++i) {
+        unsigned char c = static_cast<unsigned char>(body[i]);
+        if (c <= 0x20 || c == 0x7f) {
+            blank = !out.empty();
+            continue;
+        }
+        if (blank)
+            out += ' ';
+        blank = false;
+        out += static_cast<char>(c);
+    }
+    if (out.size() >= kMax) {
+        // Drop a character that the cut left incomplete.
+        size_t lead = out.size();
+        while (lead > 0 && (static_cast<unsigned char>(out[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0) {
+            unsigned char c = static_cast<unsigned char>(out[--lead]);
+            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (out.size() - lead < need)
+                out.erase(lead);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string rvhttpMaskSecrets(const std::string& form)
@@ -61,7 +95,7 @@ std::string rvhttpMaskSecrets(const std::string& form)
 
 RvHttp::RvHttp(RvMigrateImportBat* importbatobj)
     : m_importbatobj(importbatobj), m_response_body(nullptr), m_response_len(0),
-      m_server_errno(0), m_timeout_seconds(kTimeoutSeconds)
+      m_server_errno(0), m_timeout_seconds(kTimeoutSeconds), m_message_set(false)
 {
 }
 
@@ -182,23 +216,31 @@ int RvHttp::accs(const std::string& url, const std::string& body)
                            app->m_proxy_auth_password.c_str(), count, names, values, nullptr, 1);
     if (r == 0)
         return 0;
-    RvHttpTrace("ret[%d]", r);
-    return GetReturnCodeByNuHttpCode(r);
+    const char* tls = m_http.GetErrorText();
+    RvHttpTrace("ret[%d] tls[%s]", r, tls ? tls : "");
+    int code = GetReturnCodeByNuHttpCode(r);
+    // The failure's message says why TLS failed.
+    if (tls && *tls && code == RVIMP_ERR_CONNECTION && m_message.empty())
+        m_message = rvimportCodeText(code) + "(" + tls + ")";
+    return code;
 }
 
 int RvHttp::CheckResponse()
 {
     JsonValue* root = nullptr;
     JsonObject* obj = m_response_body ? jsonParseObject(m_response_body, &root) : nullptr;
-    if (!obj) {
-        jsonFree(root);
-        RvHttpTrace("[%d]", RVIMP_ERR_EXCHANGE);
-        return RVIMP_ERR_EXCHANGE;
-    }
-    int r = ParseResponse(obj);
-    if (r != 0)
+    int r = RVIMP_ERR_EXCHANGE;
+    if (!obj)
+        RvHttpTrace("[%d]", r);
+    else if ((r = ParseResponse(obj)) != 0)
         RvHttpTrace("ret[%d]", r);
     jsonFree(root);
+    // A reply without a message of its own (an HTML page, a bare status)
+    // is reported with what it said.
+    if (r == RVIMP_ERR_EXCHANGE && m_message.empty()) {
+        m_message = replyExcerpt(m_response_body, m_response_len);
+        m_message_set = true;
+    }
     return r;
 }
 
@@ -226,7 +268,7 @@ int RvHttp::ParseResponse(const JsonObject* root)
 
 void RvHttp::SetMessageWithCode(int code)
 {
-    if (m_message.empty())
+    if (m_message.empty() && !m_message_set)
         m_message = rvimportCodeText(code);
 }
 

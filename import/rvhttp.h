@@ -65,6 +65,8 @@ protected:
     std::string m_message;
     // Limit of every wait of the exchange, in seconds.
     int m_timeout_seconds;
+    // m_message is the reply's own text, even when empty.
+    bool m_message_set;
 };
 
 class RvHttpLogin : public RvHttp {

@@ -67,7 +67,8 @@ bool rvimportIsTableDirName(const char* name)
 }
 
 RvMigrateImportBat::RvMigrateImportBat()
-    : m_proxy_port(0), m_status_obj(nullptr), m_ok_count(0), m_warning_count(0), m_ng_count(0)
+    : m_proxy_port(0), m_status_obj(nullptr), m_ok_count(0), m_warning_count(0), m_ng_count(0),
+      m_progress_open(false)
 {
 }
 
@@ -373,8 +374,16 @@ int RvMigrateImportBat::process()
     r = login();
     if (r != 0)
         return r;
-    importTables();
-    return logout();
+    // The session is closed whatever became of the tables; a failed table
+    // still makes the run a failure, under the first such table's code.
+    int tables = importTables();
+    std::string tablesMessage = m_message.c_str();
+    r = logout();
+    if (tables != 0) {
+        m_message = tablesMessage.c_str();
+        return tables;
+    }
+    return r;
 }
 
 int RvMigrateImportBat::scanImportDir()
@@ -432,10 +441,13 @@ int RvMigrateImportBat::logout()
 
 int RvMigrateImportBat::importTables()
 {
+    int firstCode = 0;
+    std::string firstMessage;
     for (const std::string& dir : m_table_dirs) {
         m_message = "";
         m_tblname = afterLastSlash(dir);
         m_ok_count = m_warning_count = m_ng_count = 0;
+        m_progress_open = false;
         // Nothing of the previous table may go out under this one.
         m_appname.clear();
         m_app_id.clear();
@@ -454,7 +466,15 @@ int RvMigrateImportBat::importTables()
                                     idir, tbl, m_appname.c_str(), m_app_id.c_str());
         }
         if (r != 0) {
+            // A progress count of the polls is ended before the guide line.
+            if (m_progress_open)
+                rvimportPrintLine("");
+            m_progress_open = false;
             rvimportPrintLine(rvimportLocalString("import_cmdline_import_logguidemsg", {m_tblname}));
+            if (firstCode == 0) {
+                firstCode = r;
+                firstMessage = m_message.c_str();
+            }
             continue;
         }
         writeLog(NString(rvimportLocalString("import_logfile_result",
@@ -472,7 +492,8 @@ int RvMigrateImportBat::importTables()
             rvimportPrintLine(rvimportLocalString("import_cmdline_import_warningguidemsg",
                                                   {m_tblname, kErrorListFile}));
     }
-    return 0;
+    m_message = firstMessage.c_str();
+    return firstCode;
 }
 
 int RvMigrateImportBat::readSettingFile(const std::string& dir)
@@ -632,6 +653,7 @@ int RvMigrateImportBat::waitImportEnd()
         m_ng_count = http.getNgCount();
         rvimportPrintProgress(rvimportLocalString(
             "import_cmdline_import_progress_count", {m_ok_count, m_warning_count, m_ng_count}));
+        m_progress_open = true;
         m_self_message = http.getMessage();
         if (!http.isRunning())
             return 0;

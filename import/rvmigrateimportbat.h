@@ -64,6 +64,8 @@ public:
     static int scanImportDirCallback(const char* name, void* context, int isFile);
     int login();
     int logout();
+    // Every table in turn: 0, or the code of the first table that failed
+    // (its message left in m_message).
     int importTables();
     int readSettingFile(const std::string& dir);
     int uploadAttachFiles(const std::string& dir);
@@ -122,6 +124,8 @@ private:
     int download(const std::string& path, int saveError, const char* pathKey);
 
     std::string m_module_dir;
+    // A progress count is on the console without its line end.
+    bool m_progress_open;
 };
 
 // True when name is a table directory name: "tbl" and five or more digits.

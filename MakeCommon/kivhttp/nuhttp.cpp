@@ -129,6 +129,8 @@ int NuHttp::Request(const char* url, const char* body, int timeoutSeconds, char*
 {
     SigpipeGuard guard;
     m_log.clear();
+    std::free(m_sslErrorText);
+    m_sslErrorText = nullptr;
     char host[HTTP_HOST_SIZE] = "";
     int port = 0;
     int r = Connect(url, timeoutSeconds, proxyHost, proxyPort, proxyUser, proxyPassword, host,

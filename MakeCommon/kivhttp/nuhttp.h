@@ -53,6 +53,7 @@ public:
                         const char* basicUser, const char* basicPassword, const char* proxyUser,
                         const char* proxyPassword, int extraCount, const char* const* extraNames,
                         const char* const* extraValues, const char* method, int tunnel);
+    // Why the TLS library failed the last request (null when it did not).
     virtual const char* GetErrorText();
     virtual int OpenSocket(const char* url, const char* proxyHost, int proxyPort, char* hostBuf,
                            int hostBufSize, int* port);

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
 
 #include <openssl/err.h>
 #include <openssl/rand.h>
@@ -11,6 +14,7 @@
 #include <openssl/x509v3.h>
 
 #include "nuhttpreq.h"
+#include "nusock.h"
 
 #define NUHTTP_SRC "nuhttp_ssl"
 
@@ -61,6 +65,8 @@ private:
         return got;
     }
 
+    // The socket does not block: each wait is bounded as the socket
+    // layer's own waits are.
     int fill()
     {
         pos = len = 0;
@@ -71,6 +77,7 @@ private:
             int r = SSL_read(ssl, data, sizeof data);
             if (r > 0) {
                 len = r;
+                sockMoved(r);
                 return r;
             }
             int e = SSL_get_error(ssl, r);
@@ -80,8 +87,13 @@ private:
             }
             if (e == SSL_ERROR_SYSCALL && errno == EINTR)
                 continue;
-            if ((e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE || e == SSL_ERROR_SYSCALL)
-                && (errno == EAGAIN || errno == EWOULDBLOCK))
+            if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+                int w = sockWait(SSL_get_fd(ssl), e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT);
+                if (w == 1)
+                    continue;
+                return w == SOCK_ERR_TIMEOUT ? HTTP_ERR_TIMEOUT : HTTP_ERR_IO;
+            }
+            if (e == SSL_ERROR_SYSCALL && (errno == EAGAIN || errno == EWOULDBLOCK))
                 return HTTP_ERR_TIMEOUT;
             if (e == SSL_ERROR_SYSCALL && r == 0 && ERR_peek_error() == 0) {
                 eof = true;
@@ -113,16 +125,15 @@ void NuHttp::SetCurrentSsl()
 
 void NuHttp::KeepSslErrorText()
 {
-    char buf[2048];
+    // The library's reason for the last error; none when it has none.
     unsigned long e = ERR_peek_last_error();
-    if (e)
-        ERR_error_string_n(e, buf, sizeof buf);
-    else
-        std::strcpy(buf, "no error");
-    char* copy = strdup(buf);
-    if (copy) {
-        std::free(m_sslErrorText);
-        m_sslErrorText = copy;
+    const char* reason = e ? ERR_reason_error_string(e) : nullptr;
+    std::free(m_sslErrorText);
+    m_sslErrorText = nullptr;
+    if (e) {
+        char code[2048];
+        ERR_error_string_n(e, code, sizeof code);
+        m_sslErrorText = strdup(reason ? reason : code);
     }
 }
 
@@ -162,10 +173,23 @@ int NuHttp::SslConnect(int fd, const char* host, SSL** outSsl, SSL_CTX** outCtx)
             verify = SSL_get_verify_result(ssl);
             break;
         }
+        // From here on reads and writes wait with poll on the time left,
+        // and a write reports each record it moved.
+        SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE);
+        int flags = fcntl(fd, F_GETFL, 0);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+            break;
         ok = true;
     } while (false);
     if (!ok) {
         KeepSslErrorText();
+        // A refused certificate names the check that refused it.
+        if (verify != X509_V_OK) {
+            std::string why = m_sslErrorText ? m_sslErrorText : "certificate verify failed";
+            why += std::string(": ") + X509_verify_cert_error_string(verify);
+            std::free(m_sslErrorText);
+            m_sslErrorText = strdup(why.c_str());
+        }
         Log("\n[%s][%d] ssl error=[%s] verify=[%s]", NUHTTP_SRC, __LINE__,
             m_sslErrorText ? m_sslErrorText : "",
             X509_verify_cert_error_string(verify));
@@ -209,7 +233,7 @@ void NuHttp::SslFree(SSL* ssl, SSL_CTX* ctx)
     m_state = NUHTTP_STATE_CLOSED;
 }
 
-int nuHttpSslWrite(int, const void* data, int length)
+int nuHttpSslWrite(int fd, const void* data, int length)
 {
     NuHttp* client = g_current;
     if (!client || !client->sslHandle())
@@ -222,14 +246,25 @@ int nuHttpSslWrite(int, const void* data, int length)
         ERR_clear_error();
         int r = SSL_write(client->sslHandle(), p + done, length - done);
         if (r <= 0) {
-            if (SSL_get_error(client->sslHandle(), r) == SSL_ERROR_SYSCALL && errno == EINTR)
+            int e = SSL_get_error(client->sslHandle(), r);
+            if (e == SSL_ERROR_SYSCALL && errno == EINTR)
                 continue;
+            // The socket does not block: wait on the time that is left.
+            if (e == SSL_ERROR_WANT_WRITE || e == SSL_ERROR_WANT_READ) {
+                int w = sockWait(fd, e == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN);
+                if (w == 1)
+                    continue;
+                client->Log("\n[%s][%d] ret=[%d] bufsiz[%d]", NUHTTP_SRC, __LINE__, w, length);
+                return w == SOCK_ERR_TIMEOUT ? static_cast<int>(HTTP_ERR_TIMEOUT)
+                                             : static_cast<int>(NUHTTP_ERR_TLS_WRITE);
+            }
             client->KeepSslErrorText();
             client->Log("\n[%s][%d] ret=[%d] ssl error=[%s] bufsiz[%d]", NUHTTP_SRC, __LINE__, r,
                         client->GetErrorText() ? client->GetErrorText() : "", length);
             return NUHTTP_ERR_TLS_WRITE;
         }
         done += r;
+        sockMoved(r);
     }
     return done;
 }

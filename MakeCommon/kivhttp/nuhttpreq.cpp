@@ -179,17 +179,18 @@ int addHeader(const char* line, char*** names, char*** values, int* count)
     return 0;
 }
 
+// declared: the Content-Length, or -1 to read to the end of the stream.
 int readBody(HttpInput& in, long long declared, char** body, int* length)
 {
-    size_t cap = declared > 0 ? static_cast<size_t>(declared) + 1 : 2048 + 1;
+    size_t cap = declared >= 0 ? static_cast<size_t>(declared) + 1 : 2048 + 1;
     char* buf = static_cast<char*>(std::malloc(cap));
     if (!buf)
         return HTTP_ERR_NOMEM;
     size_t got = 0;
     for (;;) {
-        if (declared > 0 && got == static_cast<size_t>(declared))
+        if (declared >= 0 && got == static_cast<size_t>(declared))
             break;
-        if (declared <= 0 && cap - got < 1024) {
+        if (declared < 0 && cap - got < 1024) {
             if (got + 2048 > static_cast<size_t>(HTTP_BODY_MAX) + 1) {
                 comDebugLog("httpReadHead body over %d\n", HTTP_BODY_MAX);
                 std::free(buf);
@@ -212,7 +213,7 @@ int readBody(HttpInput& in, long long declared, char** body, int* length)
             break;
         got += static_cast<size_t>(r);
     }
-    if (declared > 0 && got < static_cast<size_t>(declared)) {
+    if (declared >= 0 && got < static_cast<size_t>(declared)) {
         comDebugLog("httpReadHead short body %u of %lld\n", static_cast<unsigned>(got), declared);
         std::free(buf);
         return HTTP_ERR_IO;
@@ -536,6 +537,7 @@ int httpWrite(int fd, const char* url, const char* body, const char* basicUser,
         comCgiFreeRequest(count, names, values, nullptr, nullptr);
         return HTTP_ERR_NOMEM;
     }
+    sockBoundProgress();
     r = out.put(head);
     if (r == 0) {
         if (files && fd < 0) {
@@ -575,9 +577,13 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
         *values = nullptr;
         *count = 0;
     }
+    // The head arrives whole within the time-out; the body keeps moving.
+    sockBoundTotal();
     int status = -1;
     long long declared = 0;
     bool haveLength = false;
+    bool framed = false;  // a transfer coding this HTTP/1.0 reader does not undo
+    bool statusLine = false;
     int headBytes = 0;
     char line[HTTP_LINE_SIZE];
     for (;;) {
@@ -598,9 +604,12 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
         }
         if (line[0] == '\r' || line[0] == '\n' || (line[0] && line[1] == '\n'))
             break;
-        if (status < 0 && std::strncmp(line, "HTTP", 4) == 0) {
+        bool taken = true;  // the status line and the length stay out of the list
+        if (!statusLine && std::strncmp(line, "HTTP", 4) == 0) {
+            statusLine = true;
             int major = 0, minor = 0, st = -1;
-            if (std::sscanf(line, "HTTP/%d.%d %d", &major, &minor, &st) == 3 && st >= 0 && st < 1000)
+            // Outside 100..599 there is no status.
+            if (std::sscanf(line, "HTTP/%d.%d %d", &major, &minor, &st) == 3 && st >= 100 && st <= 599)
                 status = st;
         } else if (!haveLength && comStrNCaseCmp(line, "Content-Length", 14) == 0) {
             declared = parseLength(line);
@@ -608,8 +617,17 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
                 comDebugLog("httpReadHead bad Content-Length\n");
                 return declared == -2 ? HTTP_ERR_NOMEM : HTTP_ERR_IO;
             }
-            haveLength = declared > 0;
-        } else if (count) {
+            haveLength = true;
+        } else if (comStrNCaseCmp(line, "Transfer-Encoding:", 18) == 0 && !framed) {
+            const char* v = line + 18;
+            while (*v == ' ' || *v == '\t')
+                ++v;
+            framed = comStrNCaseCmp(v, "identity", 8) != 0;
+            taken = false;
+        } else {
+            taken = false;
+        }
+        if (!taken && count) {
             int a = addHeader(line, names, values, count);
             if (a != 0)
                 return a;
@@ -620,7 +638,12 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
     int result = status == 200 ? 0 : status;
     if (status > 403 || !body)
         return result;
-    int r = readBody(in, haveLength ? declared : 0, body, length);
+    if (framed) {
+        comDebugLog("httpReadHead transfer coding refused\n");
+        return HTTP_ERR_IO;
+    }
+    sockBoundProgress();
+    int r = readBody(in, haveLength ? declared : -1, body, length);
     return r != 0 ? r : result;
 }
 

@@ -22,6 +22,15 @@ namespace {
 int g_timeout = 0;
 int g_useCount = 0;
 
+// How the waits are bounded: each by the time-out; all together by one
+// deadline; or by the progress of the transfer.
+enum { BOUND_EACH, BOUND_TOTAL, BOUND_PROGRESS };
+const long long kProgressBytes = 1024;
+int g_bound = BOUND_EACH;
+long long g_deadline = 0;  // BOUND_TOTAL
+long long g_mark = 0;      // BOUND_PROGRESS: when the last KiB was complete
+long long g_moved = 0;     // bytes since then
+
 long long nowMs()
 {
     struct timespec ts;
@@ -29,13 +38,22 @@ long long nowMs()
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// Waits until fd is ready for events or the time-out passes: 1 ready,
+long long timeoutMs()
+{
+    return static_cast<long long>(g_timeout) * 1000;
+}
+
+// Waits until fd is ready for events or the bound passes: 1 ready,
 // -3 time-out, -2 failure. An interrupted wait goes on with the time left.
 int waitFor(int fd, short events, const char* what)
 {
-    long long deadline = nowMs() + static_cast<long long>(g_timeout) * 1000;
+    long long deadline = g_bound == BOUND_TOTAL      ? g_deadline
+                         : g_bound == BOUND_PROGRESS ? g_mark + timeoutMs()
+                                                     : nowMs() + timeoutMs();
     for (;;) {
         long long left = deadline - nowMs();
+        if (left <= 0 && g_bound != BOUND_EACH)
+            return SOCK_ERR_TIMEOUT;
         if (left < 0)
             left = 0;
         struct pollfd p;
@@ -79,7 +97,7 @@ int readCommon(int fd, char* buf, int size, bool line)
         int room = size - 1 - got;
         ssize_t n;
         if (line) {
-            n = recv(fd, buf + got, room, MSG_PEEK);
+            n = recv(fd, buf + got, room, MSG_PEEK | MSG_DONTWAIT);
             if (n > 0) {
                 const void* lf = memchr(buf + got, '\n', n);
                 int take = lf ? static_cast<int>(static_cast<const char*>(lf) - (buf + got)) + 1
@@ -87,21 +105,23 @@ int readCommon(int fd, char* buf, int size, bool line)
                 n = read(fd, buf + got, take);
                 if (n > 0) {
                     got += static_cast<int>(n);
+                    sockMoved(n);
                     if (lf)
                         break;
                     continue;
                 }
             }
         } else {
-            n = recv(fd, buf + got, room, 0);
+            n = recv(fd, buf + got, room, MSG_DONTWAIT);
             if (n > 0) {
                 got += static_cast<int>(n);
+                sockMoved(n);
                 continue;
             }
         }
         if (n == 0)
             break;
-        if (errno == EINTR)
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
             continue;
         int e = errno;
         comDebugLog("recv error[%d]\n", e);
@@ -119,7 +139,42 @@ int sockSetTimeout(int seconds)
     if (g_timeout > 0)
         ++g_useCount;
     g_timeout = seconds < 0 ? 0 : seconds;
+    g_bound = BOUND_EACH;
     return 0;
+}
+
+// Without a time-out each wait only polls, as before.
+void sockBoundTotal()
+{
+    if (g_timeout <= 0)
+        return;
+    g_bound = BOUND_TOTAL;
+    g_deadline = nowMs() + timeoutMs();
+}
+
+void sockBoundProgress()
+{
+    if (g_timeout <= 0)
+        return;
+    g_bound = BOUND_PROGRESS;
+    g_mark = nowMs();
+    g_moved = 0;
+}
+
+void sockMoved(long long bytes)
+{
+    if (g_bound != BOUND_PROGRESS || bytes <= 0)
+        return;
+    g_moved += bytes;
+    if (g_moved >= kProgressBytes) {
+        g_mark = nowMs();
+        g_moved = 0;
+    }
+}
+
+int sockWait(int fd, short events)
+{
+    return waitFor(fd, events, "wait");
 }
 
 int sockGetTimeout()
@@ -165,15 +220,16 @@ int sockWrite(int fd, const void* data, int length)
         int w = waitFor(fd, POLLOUT, "write");
         if (w < 0)
             return w;
-        ssize_t n = send(fd, p + done, length - done, MSG_NOSIGNAL);
+        ssize_t n = send(fd, p + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 1) {
-            if (n < 0 && errno == EINTR)
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
                 continue;
             int e = errno;
             comDebugLog("send error[%d]\n", e);
             return (n < 0 && (e == EAGAIN || e == EWOULDBLOCK)) ? SOCK_ERR_TIMEOUT : SOCK_ERR_IO;
         }
         done += static_cast<int>(n);
+        sockMoved(n);
     }
     return done;
 }

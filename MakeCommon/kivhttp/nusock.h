@@ -14,6 +14,16 @@ enum {
 // Sets the time-out in seconds for every later wait (0 polls without
 // waiting; connect waits without limit while it is 0). Returns 0.
 int sockSetTimeout(int seconds);
+// Bounds of the waits that follow, until the next sockSetTimeout: all of
+// them together within the time-out from now (a reply head); or a time-out
+// when less than 1 KiB moved in the last time-out (a body, an upload).
+// Without a time-out (0) nothing changes.
+void sockBoundTotal();
+void sockBoundProgress();
+// Counts bytes moved by a layer above (TLS) towards the progress bound.
+void sockMoved(long long bytes);
+// Waits for events on fd within the bound: 1 ready, -3 time-out, -2 failure.
+int sockWait(int fd, short events);
 int sockGetTimeout();
 // Resets the use count.
 void sockTerm();
@@ -28,7 +38,7 @@ int sockRead(int fd, char* buf, int size);
 // stay unread on the socket.
 int sockReadLine(int fd, char* buf, int size);
 // Writes all bytes, waiting for writability before each write. SIGPIPE is
-// never raised. The length, or a negative code.
+// never raised. The length, or a negative code (-3 when the bound passed).
 int sockWrite(int fd, const void* data, int length);
 // A connected descriptor, or -9 (null host, port outside 1..65535), -3 (host
 // did not resolve), -1 (socket failure), -2 (connect failed or timed out).

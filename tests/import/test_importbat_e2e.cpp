@@ -360,14 +360,22 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
         "cdbasetcmdimportfileupload": [{"json": {"status": "ng", "errorno": "12",
             "errormessage": "E:bad", "errmsgadd": "x"}}, {"json": {"status": "ok"}}],
         "cdbcmdimportapp": [{"status": 500, "body": "boom"},
+                            {"body": "<html>\r\n<title>Maintenance</title>\r\n</html>\r\n"},
                             {"json": {"status": "ok", "app_id": "A2"}}],
-        "cdbcmdimportprocexisted": [{"status": 404, "body": "nf"},
+        "cdbcmdimportprocexisted": [{"json": {"status": "ok", "execflg": "1",
+                                              "import_ok_data": "5"}},
+            {"status": 404, "body": "nf"},
             {"json": {"status": "ok", "execflg": "0", "import_ok_data": "1",
                       "import_warning_data": "2", "import_ng_data": "0"}}],
-        "cdbimporterrordownload": [{"status": 503, "body": "x"}, {"body": "r"}]}})");
+        "cdbimporterrordownload": [{"status": 503, "body": "x"},
+            {"body": "1\r\nr\r\n0\r\n\r\n", "content_length": false,
+             "headers": ["Transfer-Encoding: chunked"]},
+            {"body": "r"}],
+        "logout": {"raw": "HTTP/1.0 000 OK\r\n\r\n{\"status\": \"ok\"}"}}})");
     ASSERT_TRUE(srv.ok());
     writeConf("url=" + url(srv) + "\n");
-    for (const char* t : {"tbl00011", "tbl00012", "tbl00013", "tbl00014", "tbl00015"})
+    for (const char* t :
+         {"tbl00011", "tbl00012", "tbl00013", "tbl00014", "tbl00015", "tbl00018", "tbl00019"})
         addTable(t, "App");
     addTable("tbl00016", "Bad");
     rvtest::writeFile(files + "/tbl00016/setting.json", "{not json");
@@ -375,9 +383,10 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     unlink((files + "/tbl00017/setting.json").c_str());
 
     RunResult r = run(defaultArgs());
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("", r.err);
-    EXPECT_EQ(6u, countOf(r.out, "LOGGUIDE tbl000"));
+    // The run goes on past failed tables and then ends as a failure, under
+    // the first failed table's code and text.
+    EXPECT_EQ(1, r.exitCode) << r.err;
+    EXPECT_EQ(8u, countOf(r.out, "LOGGUIDE tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "RESULT tbl000"));
     EXPECT_EQ(1u, countOf(r.out, "WARNGUIDE "));
     EXPECT_NE(std::string::npos, r.out.find(" import_error_list.csv\n"));
@@ -387,11 +396,27 @@ TEST_F(ImportBatTest, AFailingTableIsSkippedAndTheRestGoOn)
     EXPECT_EQ(1u, countOf(log, "failed: Server error.\n"));
     EXPECT_EQ(1u, countOf(log, "failed: Not found.\n"));
     EXPECT_EQ(1u, countOf(log, "failed: Unavailable.\n"));
+    // a page where JSON belongs, a framed body, a status 000
+    EXPECT_EQ(1u, countOf(log, ") failed: <html> <title>Maintenance</title> </html>\n"));
+    EXPECT_EQ(1u, countOf(log, ") failed: Connection failed.\n"));
+    EXPECT_EQ(1u, countOf(log, "Logout failed: Connection failed.\n"));
+    EXPECT_EQ(std::string::npos, (log + status() + r.err).find("%s"));
     EXPECT_EQ(1u, countOf(log, "Bad setting.json of tbl00016\n"));
     EXPECT_EQ(1u, countOf(log, "No setting of tbl00017 (" + files + "/tbl00017/setting.json)\n"));
     EXPECT_EQ(1u, countOf(log, "LOGRESULT tbl000"));
     EXPECT_EQ("logout", commandOf(srv.requests().back()));
-    EXPECT_NE(std::string::npos, status().find("\nstatus=0\n"));
+    auto lines = logLines(log);
+    ASSERT_LE(2u, lines.size());
+    const std::string& first = lines[1];
+    int code = first.find("failed: ") != std::string::npos ? -600008
+               : first.find("Bad setting") == 0        ? -600011
+                                                        : -600019;
+    EXPECT_EQ(first, r.err);
+    EXPECT_NE(std::string::npos,
+              status().find("\nmsg=" + first + "\nstatus=" + std::to_string(code) + "\nenddate="))
+        << status();
+    // A poll that fails after a progress count starts a line of its own.
+    EXPECT_NE(std::string::npos, r.out.find("\rCOUNT 5 0 0\nLOGGUIDE tbl000")) << r.out;
 }
 
 TEST_F(ImportBatTest, RunFailuresEndWithExitOne)
@@ -491,8 +516,10 @@ TEST_F(ImportBatTest, LoginLogoutAndConnectionFailures)
         {"url=" + url(logoutNg) + "\n", "Logout failed: gone", -600016, ""},
         {"url=http://127.0.0.1:1/a/tovrapinex.cgi\n", "Login failed: Connection failed.", -600015,
          ""},
-        // the server's certificate is not trusted
-        {"url=" + url(tls, "https", "localhost") + "\n", "Login failed: Connection failed.",
+        // the server's certificate is not trusted: the reason is told
+        {"url=" + url(tls, "https", "localhost") + "\n",
+         "Login failed: Connection failed.(certificate verify failed: unable to get local issuer "
+         "certificate)",
          -600015, tmp.file("import.conf")},
         {"url=" + url(tls, "https", "localhost") + proxyConf, "Login failed: Connection failed.",
          -600015, certs.caFile},
@@ -507,6 +534,7 @@ TEST_F(ImportBatTest, LoginLogoutAndConnectionFailures)
         EXPECT_EQ(c.err, r.err) << c.conf;
         EXPECT_NE(std::string::npos, status().find("\nstatus=" + std::to_string(c.code) + "\n"))
             << c.conf;
+        EXPECT_NE(std::string::npos, runLog().find(" " + c.err + "\n")) << c.conf;
     }
     auto reqs = unauthorized.requests();
     ASSERT_EQ(1u, reqs.size());  // no logout after a failed login
@@ -525,9 +553,10 @@ TEST_F(ImportBatTest, StalledServerHitsTheTimeLimit)
     addTable("tbl00001", "App");
     addTable("tbl00002", "App");
     RunResult r = run(defaultArgs(), {}, 100);
-    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(1, r.exitCode) << r.err;
     EXPECT_LT(r.seconds, 60.0);
     EXPECT_EQ(1u, countOf(runLog(), "failed: Time-out.\n"));
+    EXPECT_NE(std::string::npos, status().find("\nstatus=-600008\n"));
     EXPECT_EQ(1u, countOf(runLog(), "LOGRESULT "));
     EXPECT_EQ("logout", commandOf(srv.requests().back()));
 }

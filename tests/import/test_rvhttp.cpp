@@ -16,7 +16,7 @@
 namespace {
 
 const char kCodes[] =
-    "-600008=E,Server said no\n"
+    "-600008=E,Server said no %s %s %s\n"
     "-600009=E,Cannot read %s\n"
     "-600018=E,Connection failed\n"
     "-601002=E,Unauthorized\n"
@@ -188,20 +188,34 @@ TEST_F(RvHttpTest, RepliesMapToCodesAndMessages)
         {"status": 401, "body": "no"},
         {"status": 500, "body": "err"},
         {"status": 408, "body": "slow"},
-        {"status": 404, "body": "nf", "content_length": false}
+        {"status": 404, "body": "nf", "content_length": false},
+        {"body": "<html>\r\n <title>\u4fdd\u5b88 Maintenance</title>\r\n</html>\r\n"},
+        {"body": ""},
+        {"json": {"status": "ng", "errorno": "7"}},
+        {"body": "\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042\u3042"}
     ]}})");
     ASSERT_TRUE(srv.ok());
     pointAt(srv);
+    // A reply without a message of its own is reported with what it said.
+    std::string a66;
+    for (int i = 0; i < 66; ++i)
+        a66 += "\xE3\x81\x82";  // 3-byte characters: 198 bytes are whole ones
     struct {
         int code;
-        const char* message;
+        std::string message;
         int serverErrno;
     } expected[] = {
-        {-600008, "bad(x)", 12},         {-600008, "Server said no", 0},
-        {-600008, "Server said no", 0},  {-600008, "\xC3\xA9:raw", 0},
+        {-600008, "bad(x)", 12},
+        {-600008, "{\"status\": 1}", 0},
+        {-600008, "not json", 0},
+        {-600008, "\xC3\xA9:raw", 0},
         {-601010, "HTTP status 302", 0}, {-601002, "Unauthorized", 0},
         {-601008, "Server error", 0},    {-601006, "Time-out", 0},
         {-601004, "(code:-601004)", 0},
+        {-600008, "<html> <title>\xE4\xBF\x9D\xE5\xAE\x88 Maintenance</title> </html>", 0},
+        {-600008, "", 0},
+        {-600008, "{\"status\": \"ng\", \"errorno\": \"7\"}", 7},
+        {-600008, a66, 0},
     };
     for (const auto& e : expected) {
         RvHttpLogin login(&app);

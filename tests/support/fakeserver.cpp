@@ -189,7 +189,8 @@ FakeProxy::FakeProxy(const char* user, const char* password, int forcedStatus,
     if (user)
         args.insert(args.end(), {"--user", user, "--password", password ? password : ""});
     if (forcedStatus)
-        args.insert(args.end(), {"--status", std::to_string(forcedStatus)});
+        args.insert(args.end(),
+                    {"--status", forcedStatus < 0 ? std::string("000") : std::to_string(forcedStatus)});
     m_ok = m_proc.start("proxy.py", args, m_dir.file("port"));
 }
 

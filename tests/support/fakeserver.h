@@ -72,7 +72,7 @@ private:
 };
 
 // The CONNECT proxy; user null: no authentication required; forcedStatus 0:
-// normal answers.
+// normal answers, -1: the status 000.
 class FakeProxy {
 public:
     explicit FakeProxy(const char* user = nullptr, const char* password = nullptr,

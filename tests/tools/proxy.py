@@ -59,7 +59,7 @@ def handle(conn, args, lock):
             if name.strip().lower() == b"proxy-authorization":
                 auth = value.strip()
         if args.status:
-            conn.sendall(b"HTTP/1.1 %d Forced\r\n\r\n" % args.status)
+            conn.sendall(b"HTTP/1.1 %s Forced\r\n\r\n" % args.status.encode("latin-1"))
             return
         if args.user is not None:
             want = b"Basic " + base64.b64encode(("%s:%s" % (args.user, args.password)).encode())
@@ -100,7 +100,7 @@ def main():
     ap.add_argument("--record", required=True)
     ap.add_argument("--user")
     ap.add_argument("--password", default="")
-    ap.add_argument("--status", type=int, default=0)
+    ap.add_argument("--status", default="")
     ap.add_argument("--lifetime", type=float, default=60)
     args = ap.parse_args()
     lock = threading.Lock()

@@ -198,8 +198,13 @@ TEST_F(Tls, VerificationFailures)
 {
     FakeServer srv("", &certs);
     ASSERT_TRUE(srv.ok());
-    // Wrong host name for the certificate.
-    EXPECT_EQ(post(url("https", "127.0.0.1", srv.port(), "login")).rc, NUHTTP_ERR_TLS);
+    // Wrong host name for the certificate; the reason is kept.
+    NuHttp wrongHost;
+    EXPECT_EQ(post(url("https", "127.0.0.1", srv.port(), "login"), "a=b", 5, nullptr, 0, nullptr,
+                   nullptr, &wrongHost).rc,
+              NUHTTP_ERR_TLS);
+    ASSERT_NE(wrongHost.GetErrorText(), nullptr);
+    EXPECT_STREQ(wrongHost.GetErrorText(), "certificate verify failed: IP address mismatch");
     // CA not trusted.
     setenv("SSL_CERT_FILE", (dir->path() + "/none.pem").c_str(), 1);
     setenv("SSL_CERT_DIR", dir->path().c_str(), 1);
@@ -207,7 +212,9 @@ TEST_F(Tls, VerificationFailures)
     EXPECT_EQ(post(url("https", "localhost", srv.port(), "login"), "a=b", 5, nullptr, 0, nullptr,
                    nullptr, &h).rc,
               NUHTTP_ERR_TLS);
-    EXPECT_NE(h.GetErrorText(), nullptr);
+    ASSERT_NE(h.GetErrorText(), nullptr);
+    EXPECT_STREQ(h.GetErrorText(),
+                 "certificate verify failed: unable to get local issuer certificate");
     unsetenv("SSL_CERT_DIR");
     EXPECT_TRUE(srv.requests().empty());
 }
@@ -276,11 +283,15 @@ TEST_F(Tls, ConnectTunnelThroughProxy)
         }
         seen = reqs.size();
     }
-    FakeProxy refusing(nullptr, nullptr, 407);
-    ASSERT_TRUE(refusing.ok());
-    EXPECT_EQ(post(url("https", "localhost", srv.port(), "login"), "a=b", 5, "127.0.0.1",
-                   refusing.port()).rc,
-              NUHTTP_ERR_PROXY);
+    // A refusal, and a reply whose status is no status.
+    for (int status : {407, -1}) {
+        FakeProxy refusing(nullptr, nullptr, status);
+        ASSERT_TRUE(refusing.ok());
+        EXPECT_EQ(post(url("https", "localhost", srv.port(), "login"), "a=b", 5, "127.0.0.1",
+                       refusing.port()).rc,
+                  NUHTTP_ERR_PROXY)
+            << status;
+    }
 }
 
 } // namespace

@@ -269,7 +269,7 @@ TEST_F(UploadTls, StalledPeerEndsTheUploadAtTheWriteTimeLimit)
     struct Case {
         bool tls;
         int rc;
-    } cases[] = {{false, NUHTTP_ERR_TIMEOUT}, {true, NUHTTP_ERR_TLS_WRITE}};
+    } cases[] = {{false, NUHTTP_ERR_TIMEOUT}, {true, NUHTTP_ERR_TIMEOUT}};
     for (const auto& c : cases) {
         StalledPeer peer(c.tls ? ctx : nullptr);
         ASSERT_NE(peer.port, 0);
@@ -277,9 +277,10 @@ TEST_F(UploadTls, StalledPeerEndsTheUploadAtTheWriteTimeLimit)
                           + std::to_string(peer.port) + "/app/mobrr.cgi/cdbasetcmdimportfileupload/";
         auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(upload(url, path, 1), c.rc) << (c.tls ? "tls" : "plain");
-        auto secs = std::chrono::duration_cast<std::chrono::seconds>(
-                        std::chrono::steady_clock::now() - t0).count();
-        EXPECT_LT(secs, 10) << (c.tls ? "tls" : "plain");
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - t0).count();
+        // One time-out after the last progress, not one per partial write.
+        EXPECT_LT(ms, 2500) << (c.tls ? "tls" : "plain");
     }
     SSL_CTX_free(ctx);
 }

@@ -241,7 +241,7 @@ TEST(HttpReadHead, StatusLengthAndBody)
         {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello+extra", 0, true, "hello"},
         {"HTTP/1.0 200 OK\r\ncontent-length: 3\r\n\r\nabc", 0, true, "abc"},
         {"HTTP/1.0 200 OK\r\n\r\nto the end", 0, true, "to the end"},
-        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nstill read", 0, true, "still read"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nnot read", 0, true, ""},
         {std::string("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\na\0b\r\n", 43), 0, true,
          std::string("a\0b\r\n", 5)},
         {"HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\nnope", 404, false, ""},

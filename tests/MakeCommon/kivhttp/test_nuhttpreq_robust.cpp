@@ -149,6 +149,7 @@ TEST(HttpReplyRobust, LimitsOfLinesHeadAndLength)
     struct Case {
         std::string reply;
         int expected;
+        const char* body = nullptr;  // checked when given
     };
     const std::string ok = "HTTP/1.0 200 OK\r\n";
     const std::vector<Case> cases = {
@@ -171,8 +172,21 @@ TEST(HttpReplyRobust, LimitsOfLinesHeadAndLength)
         {ok + "Content-Length: 12abc\r\n\r\nx", HTTP_ERR_IO},
         {ok + "Content-Length: 10\r\n\r\nshort", HTTP_ERR_IO},
         {ok + "Content-Length: 3\r\n\r\nlonger body", 0},
-        {ok + "Content-Length: 0\r\n\r\nall of it", 0},
-        {std::string("HTTP/1.0 2\0 OK\r\n\r\n", 18), 2},
+        {ok + "Content-Length: 0\r\n\r\nall of it", 0, ""},
+        {ok + "content-length:  3\r\n\r\nabcdef", 0, "abc"},
+        {ok + "\r\nall of it", 0, "all of it"},
+        {std::string("HTTP/1.0 2\0 OK\r\n\r\n", 18), kNoStatus},
+        {"HTTP/1.0 000 X\r\n\r\npage", kNoStatus},
+        {"HTTP/1.0 0 X\r\nContent-Length: 4\r\n\r\npage", kNoStatus},
+        {"HTTP/1.0 99 X\r\n\r\n", kNoStatus},
+        {"HTTP/1.0 600 X\r\n\r\n", kNoStatus},
+        {"HTTP/1.0 000 X\r\nHTTP/1.0 200 OK\r\n\r\n", kNoStatus},
+        {"HTTP/1.0 100 X\r\n\r\n", 100},
+        {"HTTP/1.0 599 X\r\n\r\n", 599},
+        {ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", HTTP_ERR_IO},
+        {ok + "transfer-encoding:gzip, Chunked\r\nContent-Length: 5\r\n\r\nhello", HTTP_ERR_IO},
+        {ok + "Transfer-Encoding: identity\r\n\r\nhello", 0, "hello"},
+        {"HTTP/1.0 404 X\r\nTransfer-Encoding: chunked\r\n\r\n", 404},
         {"HTTP/1.0 1000 X\r\n\r\n", kNoStatus},
         {"HTTP/1.0 -200 X\r\n\r\n", kNoStatus},
         {"HTTP/x 200\r\n\r\n", kNoStatus},
@@ -188,6 +202,9 @@ TEST(HttpReplyRobust, LimitsOfLinesHeadAndLength)
         int count = 0;
         EXPECT_EQ(c.expected, httpReadReply(in, &body, &length, 0, &names, &values, &count,
                                             kNoStatus));
+        if (c.body) {
+            EXPECT_EQ(c.body, std::string(body ? body : "<none>", body ? length : 6));
+        }
         comCgiFreeRequest(count, names, values, nullptr, nullptr);
         free(body);
         check(c.reply, 3, 1);

@@ -1,9 +1,14 @@
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <string>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "nusock.h"
 
@@ -97,6 +102,79 @@ TEST(NuSock, ConnectFailures)
     int port = ntohs(a.sin_port);
     close(s);
     EXPECT_EQ(sockConnect("127.0.0.1", port), SOCK_ERR_WAIT);
+}
+
+// The bounds of a transfer against peers that move data at various rates
+// (time-out 1 s): a head must arrive whole within it, a body or an upload
+// must move 1 KiB within it; a slow steady flow goes through.
+TEST(NuSock, TransferBounds)
+{
+    enum Op { HEAD_LINE, BODY, UPLOAD };
+    struct Case {
+        Op op;
+        size_t chunk;    // bytes the peer moves per step
+        int stepMs;      // pause between steps
+        size_t total;    // bytes the peer moves at most
+        bool timesOut;
+    } cases[] = {
+        {HEAD_LINE, 1, 100, 40, true},         // a head line a byte at a time
+        {HEAD_LINE, 200, 300, 1200, true},     // enough per second, never whole in time
+        {BODY, 1, 100, 40, true},              // a body a byte at a time
+        {BODY, 300, 400, 3000, true},          // under 1 KiB a second
+        {BODY, 4096, 200, 32768, false},       // slow but steady
+        {UPLOAD, 100, 100, 1 << 20, true},     // a peer that hardly reads
+        {UPLOAD, 16384, 100, 1 << 18, false},  // a slow reader
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.op << " " << c.chunk << " " << c.stepMs);
+        Pair p;
+        int small = 16384;
+        setsockopt(p.fd[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        setsockopt(p.fd[1], SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        std::atomic<bool> stop(false);
+        std::thread peer([&] {
+            std::string out(c.chunk, c.op == HEAD_LINE ? 'h' : 'b');
+            std::vector<char> in(c.chunk);
+            for (size_t moved = 0; moved < c.total && !stop; moved += c.chunk) {
+                if (c.op == UPLOAD) {
+                    if (recv(p.fd[1], in.data(), in.size(), 0) <= 0)
+                        break;
+                } else if (send(p.fd[1], out.data(), out.size(), MSG_NOSIGNAL) <= 0) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.stepMs));
+            }
+            shutdown(p.fd[1], SHUT_RDWR);
+        });
+        sockSetTimeout(1);
+        auto t0 = std::chrono::steady_clock::now();
+        int r;
+        if (c.op == UPLOAD) {
+            sockBoundProgress();
+            std::string big(c.total, 'u');
+            r = sockWrite(p.fd[0], big.data(), static_cast<int>(big.size()));
+        } else {
+            std::vector<char> buf(c.total + 16);
+            if (c.op == HEAD_LINE) {
+                sockBoundTotal();
+                r = sockReadLine(p.fd[0], buf.data(), static_cast<int>(buf.size()));
+            } else {
+                sockBoundProgress();
+                r = sockRead(p.fd[0], buf.data(), static_cast<int>(buf.size()));
+            }
+        }
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        stop = true;
+        shutdown(p.fd[0], SHUT_RDWR);
+        peer.join();
+        if (c.timesOut) {
+            EXPECT_EQ(r, SOCK_ERR_TIMEOUT);
+            EXPECT_LT(secs, 2.0);
+        } else {
+            EXPECT_EQ(r, static_cast<int>(c.total));
+        }
+    }
+    sockSetTimeout(0);
 }
 
 TEST(NuSock, FormatMacAddress)
