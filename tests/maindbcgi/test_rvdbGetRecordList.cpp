@@ -183,7 +183,9 @@ TEST(RvdbRecordQuery, SelectList)
                                     RvDbSearchFilterList(), 100, statement, select, from, where));
     EXPECT_EQ("case when length(a.col00003)>100 then substring(a.col00003,0,100) || ' ...' "
               "else a.col00003 end as \"a.col00003\","
-              "TO_CHAR(a.col00007 ,'YYYYMMDDHH24MISS') as \"a.col00007\","
+              "CASE WHEN a.col00007>='0001-01-01' AND a.col00007<'10000-01-01' THEN "
+              "TO_CHAR(a.col00007 ,'YYYYMMDDHH24MISS') WHEN a.col00007 IS NOT NULL "
+              "THEN '!'||a.col00007 END as \"a.col00007\","
               "a.col00004 as \"a.col00004\",a.col00004_lbl as \"a.col00004_lbl\","
               "a.rvkey as \"a.rvkey\"",
               str(select));
