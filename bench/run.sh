@@ -13,6 +13,9 @@
 #   (BENCH_DOWNLOAD), every column, no header row, through the test CGI
 #   driver of the x86_64 build, next to exportbat on the same table.
 #   BENCH_ATTACH=none leaves the attachments out.
+# - large rows: BENCH_LARGE records (default 1000, none leaves them out) of
+#   one text of 1 MiB each, BENCH_RUNS times per build: time and peak
+#   resident memory.
 # Peak resident memory of every exportbat run. Prints Markdown and writes it
 # to bench/results.md. Other work on the machine makes the figures noisy.
 set -euo pipefail
@@ -31,7 +34,10 @@ sizes=${BENCH_SIZES:-"10000 100000 1000000"}
 attach=${BENCH_ATTACH:-"10000 100000"}
 download=${BENCH_DOWNLOAD:-100000}
 [ "$attach" = none ] && attach=""
+large=${BENCH_LARGE:-1000}
+[ "$large" = none ] && large=""
 runs=${BENCH_RUNS:-3}
+load_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
 
 for tool in psql bc /usr/bin/time cmake ninja; do
     command -v "$tool" >/dev/null || { echo "bench: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
@@ -73,7 +79,11 @@ q -f tests/sql/schema_listpages.sql >/dev/null
 # Table 101: ten typical columns (text, number, date-time, select).
 # Table 102: a text and a file column.
 q <<'SQL' >/dev/null
-INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES (101, '1', 1, 'bench', now()), (102, '1', 2, 'benchfiles', now());
+INSERT INTO rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) VALUES (101, '1', 1, 'bench', now()), (102, '1', 2, 'benchfiles', now()),
+  (103, '1', 3, 'benchlarge', now());
+INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) VALUES
+  (103, -1, 'key', 'キー', 0, 'key'), (103, 1, 'texts', '本文', 10, 'texts');
+CREATE TABLE tbl00103 (rvkey numeric(9) PRIMARY KEY, col00001 text);
 INSERT INTO rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type)
 SELECT t, c.id, c.typ, c.lname, c.seq, c.typ
 FROM (VALUES (101), (102)) AS tt(t),
@@ -147,11 +157,19 @@ export_run() {
 # ---- rows -------------------------------------------------------------------
 cols="rvkey, col00001, col00002, col00003, col00004, col00005, col00006, col00007, col00008, col00009, col00010, regist_uname, regist_date, update_uname, update_date"
 # exportbat's own statement asks the server for the dates as
-# TO_CHAR(..., 'YYYYMMDDHH24MISS'), which costs the server far more than the
-# plain columns: \copy of that same select is shown too, so the client's
-# share can be told apart from the server's.
+# TO_CHAR(..., 'YYYYMMDDHH24MISS') within a check of the year's range, which
+# costs the server far more than the plain columns: \copy of that same
+# select is shown too, so the client's share can be told apart from the
+# server's; \copy of the select with TO_CHAR alone shows what the range
+# check costs.
 tochar() { echo "TO_CHAR($1 ,'YYYYMMDDHH24MISS')"; }
-samesel="select rvkey, col00001, col00002, col00003, col00004, col00005, col00006, $(tochar col00007), $(tochar col00008), col00009, col00010, regist_uname, $(tochar regist_date), update_uname, $(tochar update_date) from tbl00101 order by rvkey"
+stamp() { echo "CASE WHEN $1>='0001-01-01' AND $1<'10000-01-01' THEN $(tochar "$1") WHEN $1 IS NOT NULL THEN '!'||$1 END"; }
+selectof() {  # date-time expression maker
+    echo "select rvkey, col00001, col00002, col00003, col00004, col00005, col00006, $($1 col00007), $($1 col00008), col00009, col00010, regist_uname, $($1 regist_date), update_uname, $($1 update_date) from tbl00101 order by rvkey"
+}
+samesel=$(selectof stamp)
+plainsel=$(selectof tochar)
+range_line=""
 rows="| build | records | exportbat (s) | \\copy (s) | ratio | \\copy of the same select (s) | ratio to it | ratio to it, lowest to highest run | exportbat peak RSS (MiB) |
 |---|---:|---:|---:|---:|---:|---:|---|---:|"
 # Median of the numbers given.
@@ -163,7 +181,7 @@ for n in $sizes; do
         timestamp '2025-01-01' + g * interval '1 hour', CASE WHEN g % 2 = 0 THEN '一般' ELSE '特別' END, '完了'
         FROM generate_series(1, $n) g" -c "VACUUM ANALYZE tbl00101" >/dev/null
     for b in $builds; do
-        es=(); cs=(); ss=(); rs=(); maxrss=0
+        es=(); cs=(); ss=(); ps=(); rs=(); maxrss=0
         for ((r = 0; r < runs; r++)); do
             export_run "$b" bench "$out/rows"
             lines=$(( $(wc -l < "$out/rows/tbl00101/data.csv") ))
@@ -173,7 +191,9 @@ for n in $sizes; do
             t2=$(now)
             q -c "\\copy ($samesel) to '$work/copy.csv' csv" >/dev/null
             t3=$(now)
-            es+=("$secs"); cs+=("$(calc "$t2 - $t1")"); ss+=("$(calc "$t3 - $t2")")
+            q -c "\\copy ($plainsel) to '$work/copy.csv' csv" >/dev/null
+            t4=$(now)
+            es+=("$secs"); cs+=("$(calc "$t2 - $t1")"); ss+=("$(calc "$t3 - $t2")"); ps+=("$(calc "$t4 - $t3")")
             rs+=("$(calc "$secs / (${ss[-1]})")")
             if [ "$rss" -gt "$maxrss" ]; then maxrss=$rss; fi
         done
@@ -182,6 +202,9 @@ for n in $sizes; do
         rows+=$'\n'"$(printf '| %s | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f to %.2f (%d runs) | %d |' "$b" "$n" "$e" "$c" \
             "$(calc "$e / $c")" "$s" "$(calc "$e / $s")" "$lo" "$hi" "$runs" "$maxrss")"
         if [ "$b" = x86_64 ]; then xsecs=$e; fi
+        p=$(median "${ps[@]}")
+        range_line=$(printf '\\copy of the same select at %d records without the range check of the date-times (TO_CHAR alone): %.2f s, with it %.2f s (medians of %d runs, last build).' \
+            "$n" "$p" "$s" "$runs")
     done
     if [ "$n" = "$download" ] && [ -x "$cgi" ]; then
         t0=$(now)
@@ -197,6 +220,28 @@ for n in $sizes; do
     fi
 done
 q -c "TRUNCATE tbl00101" >/dev/null
+
+# ---- large rows -------------------------------------------------------------
+bigs="| build | records | bytes per row | exportbat (s), median | exportbat peak RSS (MiB), highest | runs |
+|---|---:|---:|---:|---:|---:|"
+if [ -n "$large" ]; then
+    q -c "INSERT INTO tbl00103 SELECT g, repeat('日本語の本文、', 49932) || lpad(g::text, 4, '0') FROM generate_series(1, $large) g" \
+      -c "VACUUM ANALYZE tbl00103" >/dev/null
+    rowbytes=$(q -A -t -c "select octet_length(col00001) from tbl00103 limit 1")
+    for b in $builds; do
+        es=(); maxrss=0
+        for ((r = 0; r < runs; r++)); do
+            export_run "$b" benchlarge "$out/large"
+            got=$(stat -c %s "$out/large/tbl00103/data.csv")
+            [ "$got" -ge $(( large * rowbytes )) ] || { echo "bench: data.csv has $got bytes for $large large records" >&2; exit 1; }
+            es+=("$secs")
+            if [ "$rss" -gt "$maxrss" ]; then maxrss=$rss; fi
+        done
+        bigs+=$'\n'"$(printf '| %s | %d | %d | %.2f | %d | %d |' "$b" "$large" "$rowbytes" "$(median "${es[@]}")" "$maxrss" "$runs")"
+    done
+    rm -rf "$out/large"
+    q -c "TRUNCATE tbl00103" >/dev/null
+fi
 
 # ---- attachments ------------------------------------------------------------
 # The anchor: one psql session exporting each large object into a folder.
@@ -265,11 +310,19 @@ fi
 
 note=""
 case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its libraries (libpq5:i386, libssl-dev:i386) are not installed."$'\n' ;; esac
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+load_end=$(cut -d ' ' -f 1-3 /proc/loadavg)
 {
-    echo "Export benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, builds: $builds; files written to $(df --output=fstype "$out" | tail -n 1)."
+    echo "Export benchmark, $(date -u '+%Y-%m-%d %H:%M') UTC, machine: $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores, $(( $(sed -n 's/^MemTotal:[[:space:]]*\([0-9]*\).*/\1/p' /proc/meminfo) / 1024 / 1024 )) GiB; builds: $builds; $runs runs per size and build; files written to $(df --output=fstype "$out" | tail -n 1)."
+    echo "Load average (1, 5, 15 min) at the start: $load_start; at the end: $load_end (above 0 means other work shared the machine)."
     echo
     echo "$rows"
+    [ -z "$range_line" ] || { echo; echo "$range_line"; }
     [ -z "$download_line" ] || { echo; echo "$download_line"; }
+    if [ -n "$large" ]; then
+        echo
+        echo "$bigs"
+    fi
     if [ -n "$attach" ]; then
         echo
         echo "$atts"

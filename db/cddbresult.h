@@ -51,6 +51,8 @@ public:
     virtual int next() = 0;
     virtual bool isEOF() const = 0;
     virtual int getAffectedRows() const = 0;
+    // Bytes the result holds in memory; 0 when not known.
+    virtual size_t getMemorySize() const { return 0; }
 
 private:
     struct CaseLess {

@@ -166,3 +166,8 @@ bool CdDBResult_PG::isEOF() const
 {
     return res == nullptr || rowIndex >= rowCount;
 }
+
+size_t CdDBResult_PG::getMemorySize() const
+{
+    return res != nullptr ? PQresultMemorySize(res) : 0;
+}

@@ -24,6 +24,7 @@ public:
     int next() override;
     bool isEOF() const override;
     int getAffectedRows() const override { return affectedRows; }
+    size_t getMemorySize() const override;
 
     // Takes the libpq result and shares the connection's handle.
     void attach(const CdDBConnectionHandle& connection, PGresult* result);

@@ -45,6 +45,7 @@ enum {
     RVEXP_ERR_STATUS_PATH = -500020,
     RVEXP_ERR_STATUS_WRITE = -500021,
     RVEXP_ERR_LOB_WRITE = -500022,
+    RVEXP_ERR_BAD_VALUE = -500023,  // a value data.csv cannot hold
     RVEXP_WARN_RENAMED = -510001
 };
 

@@ -202,7 +202,8 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
                             cell.c_str());
                 if (ret == RVEXP_WARN_RENAMED) {
                     warning = true;
-                } else if (ret == RVEXP_ERR_FILE_SKIPPED || ret == RVEXP_ERR_MAKE_DIR) {
+                } else if (ret == RVEXP_ERR_FILE_SKIPPED || ret == RVEXP_ERR_MAKE_DIR ||
+                           ret == RVEXP_ERR_BAD_VALUE) {
                     error = true;
                 } else {
                     ++errorCount;
@@ -243,9 +244,23 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
     if (!value)
         return -100001;
     const int type = value->getType();
-    if (type == RVDB_VALUE_TIMESPAN || type == RVDB_VALUE_TIMESPANCAL) {
-        const TimeSpanParts* parts = value->getTimeSpanParts();
-        out = (parts == nullptr || parts->isEmpty()) ? NString("") : parts->toSeconds();
+    const bool isStamp = type == RVDB_VALUE_DATETIME || type == RVDB_VALUE_DATETIMECAL;
+    const bool isSpan = type == RVDB_VALUE_TIMESPAN || type == RVDB_VALUE_TIMESPANCAL;
+    const DateTimeParts* stamp = isStamp ? value->getDateTimeParts() : nullptr;
+    const TimeSpanParts* span = isSpan ? value->getTimeSpanParts() : nullptr;
+    if ((stamp != nullptr && stamp->unreadable) || (span != nullptr && span->unreadable)) {
+        // No cell text stands for it: the record is an error record.
+        out = emptyText();
+        const RvdbColumnSetPtr& col = value->getColumnSet();
+        NString phys, text;
+        rvdbMakeTableName(phys, table->tbl_id);
+        rvcomGetCodeMessage(text, RVEXP_ERR_BAD_VALUE, phys, table->tbl_lname, recordKey,
+                            col->getColLname(), col->getColId());
+        writeExportLog(text);
+        return RVEXP_ERR_BAD_VALUE;
+    }
+    if (isSpan) {
+        out = (span == nullptr || span->isEmpty()) ? NString("") : span->toSeconds();
     } else if (type == RVDB_VALUE_SELECTS) {
         NString text;
         value->getText(0, text);

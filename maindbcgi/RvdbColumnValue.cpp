@@ -318,6 +318,12 @@ int RvdbColumnValue_DateTime::setText(int index, const NString& text)
         setPart(parts.hour, t + 8, 2);
         setPart(parts.minute, t + 10, 2);
         setPart(parts.second, t + 12, 2);
+        parts.unreadable = false;
+        return 0;
+    }
+    if (t[0] == RV_NO_STAMP_MARK) {
+        parts.clear();
+        parts.unreadable = true;
         return 0;
     }
     // parse refuses a text before it changes any part, so a refused text
@@ -384,6 +390,14 @@ int RvdbColumnValue_TimeSpan::setText(int index, const NString& text)
     if (index != 0)
         return badIndex("RvdbColumnValue_TimeSpan", index);
     TimeSpanParts p;
+    // NaN and the infinities of a numeric column are no number of seconds.
+    const char* t = text.c_str();
+    const char* digits = (t[0] == '-' || t[0] == '+') ? t + 1 : t;
+    if (*digits == 'N' || *digits == 'n' || *digits == 'I' || *digits == 'i') {
+        parts.clear();
+        parts.unreadable = true;
+        return 0;
+    }
     int ret = p.parse(text);
     if (ret != 0) {
         COMTRACE_SRC("RvdbColumnValue_TimeSpan", "ret[%d]", ret);

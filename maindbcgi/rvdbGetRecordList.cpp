@@ -605,6 +605,8 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       hasHandle(false),
       cursorName(name != nullptr ? name : ""),
       batchRows(rowsPerBatch > 0 ? rowsPerBatch : RVDB_RECORD_FETCH_ROWS),
+      nextRows(batchRows < RVDB_RECORD_FIRST_FETCH_ROWS ? batchRows : RVDB_RECORD_FIRST_FETCH_ROWS),
+      askedRows(0),
       status(0),
       failedEnd(false),
       cursorOpen(false),
@@ -614,6 +616,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       rowsRead(0),
       fetchCount(0),
       maxBatchRows(0),
+      maxBatchBytes(0),
       aheadSent(false)
 {
     CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
@@ -658,7 +661,6 @@ void RvdbCursorResult::fetchBatch()
         return;
     }
     NString sql;
-    sql.format("FETCH FORWARD %d FROM %s", batchRows, cursorName.c_str());
     CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
     CdDBResultHandle r;
     if (aheadSent && pg != nullptr) {
@@ -672,6 +674,8 @@ void RvdbCursorResult::fetchBatch()
     }
     aheadSent = false;
     if (!r) {
+        askedRows = nextRows;
+        sql.format("FETCH FORWARD %d FROM %s", askedRows, cursorName.c_str());
         r = runStatement(conn, sql.c_str());
     }
     fetchCount++;
@@ -689,16 +693,35 @@ void RvdbCursorResult::fetchBatch()
         }
     }
     int got = r->getAffectedRows();
+    size_t bytes = r->getMemorySize();
     lastBatchRows = got;
     if (got > maxBatchRows) {
         maxBatchRows = got;
     }
+    if (bytes > maxBatchBytes) {
+        maxBatchBytes = bytes;
+    }
     batch = r;
-    if (got < batchRows) {
+    if (got < askedRows) {
         done = true;
         closeCursor(false);
-    } else if (pg != nullptr) {
+        return;
+    }
+    // The next batch grows while rows are small and shrinks after large
+    // ones, so that a batch stays near RVDB_RECORD_FETCH_BYTES.
+    size_t perRow = got > 0 ? bytes / static_cast<size_t>(got) : 0;
+    size_t rows = static_cast<size_t>(askedRows) * 4;
+    if (perRow > 0 && rows > RVDB_RECORD_FETCH_BYTES / perRow) {
+        rows = RVDB_RECORD_FETCH_BYTES / perRow;
+    }
+    if (rows > static_cast<size_t>(batchRows)) {
+        rows = static_cast<size_t>(batchRows);
+    }
+    nextRows = rows < 1 ? 1 : static_cast<int>(rows);
+    if (pg != nullptr && bytes <= RVDB_RECORD_AHEAD_BYTES) {
         // The server makes the next batch while this one is read.
+        askedRows = nextRows;
+        sql.format("FETCH FORWARD %d FROM %s", askedRows, cursorName.c_str());
         aheadSent = pg->sendAhead(sql.c_str()) == 0;
     }
 }

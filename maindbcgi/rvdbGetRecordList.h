@@ -8,9 +8,9 @@
 // stable order.
 //
 // Without paging (limit and offset 0) and inside a transaction the rows are
-// read through a cursor in batches of RVDB_RECORD_FETCH_ROWS: the result
-// handle then holds one batch at a time, so a whole table never sits in
-// memory.
+// read through a cursor in batches of at most RVDB_RECORD_FETCH_ROWS rows and
+// about RVDB_RECORD_FETCH_BYTES bytes: the result handle then holds one batch
+// at a time, so a whole table never sits in memory.
 #ifndef RVDBGETRECORDLIST_H
 #define RVDBGETRECORDLIST_H
 
@@ -27,8 +27,17 @@
 
 class CdDBSqlEncoder;
 
-// Rows fetched per batch by the streamed record query.
-enum { RVDB_RECORD_FETCH_ROWS = 1000 };
+// Batches of the streamed record query: at most RVDB_RECORD_FETCH_ROWS rows;
+// the first has RVDB_RECORD_FIRST_FETCH_ROWS, each next one at most four
+// times the last and as many rows as RVDB_RECORD_FETCH_BYTES take at the
+// last batch's bytes per row. The next batch is read ahead only after a
+// batch of at most RVDB_RECORD_AHEAD_BYTES.
+enum {
+    RVDB_RECORD_FETCH_ROWS = 1000,
+    RVDB_RECORD_FIRST_FETCH_ROWS = 16,
+    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024,
+    RVDB_RECORD_AHEAD_BYTES = 1024 * 1024
+};
 
 // Sort pairs are RvPair (column id, order): order "1" ascending, any other
 // text descending; the record key is column id "-1".
@@ -128,8 +137,9 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
 class RvdbCursorResult : public CdDBResult {
 public:
     // Declares cursor cursorName for selectSql on connection (which must be
-    // in a transaction) and fetches the first batch of batchRows rows. The
-    // result's status is 0 or the code of the failed statement.
+    // in a transaction) and fetches the first batch; batchRows is the most
+    // rows of a batch. The result's status is 0 or the code of the failed
+    // statement.
     RvdbCursorResult(CdDBConnection* connection, const char* cursorName, const char* selectSql,
                      int batchRows);
     ~RvdbCursorResult() override;
@@ -147,9 +157,11 @@ public:
     // Rows passed by next() so far.
     int getAffectedRows() const override { return rowsRead; }
 
-    // Statistics: FETCH statements sent and the most rows one batch held.
+    // Statistics: FETCH statements sent, the most rows and bytes one batch
+    // held.
     int getFetchCount() const { return fetchCount; }
     int getMaxBatchRows() const { return maxBatchRows; }
+    size_t getMaxBatchBytes() const { return maxBatchBytes; }
     bool isCursorOpen() const { return cursorOpen; }
 
 private:
@@ -162,6 +174,8 @@ private:
     bool hasHandle;
     NString cursorName;
     int batchRows;
+    int nextRows;   // rows of the next FETCH
+    int askedRows;  // rows the FETCH of the current batch asked for
     int status;
     bool failedEnd;
     bool cursorOpen;
@@ -172,6 +186,7 @@ private:
     int rowsRead;
     int fetchCount;
     int maxBatchRows;
+    size_t maxBatchBytes;
     bool aheadSent;  // the next FETCH is on its way (sent ahead)
     std::vector<NString> fieldNames;
 };

@@ -7,6 +7,7 @@
 #include "cddbsqlencoder.h"
 #include "comtrace.h"
 #include "rvdbphys.h"
+#include "rvvalueparts.h"
 
 #define RVDBSQL_TRACE(...) COMTRACE_SRC("rvdbSql", __VA_ARGS__)
 
@@ -151,12 +152,19 @@ RvResult rvdbGetSelectExpression(const RvdbColumnSet& columnSet,
         RVDBSQL_TRACE("ret[%d]", RVDB_SQL_ERR_ARG);
         return RvResult(RVDB_SQL_ERR_ARG);
     }
-    NString expr;
-    int code = encoder->toChar(expr, name.c_str(), "YYYYMMDDHH24MISS", nullptr);
+    NString stamp;
+    int code = encoder->toChar(stamp, name.c_str(), "YYYYMMDDHH24MISS", nullptr);
     if (code != 0) {
         RVDBSQL_TRACE("ret[%d]", code);
         return RvResult(code);
     }
+    // A stamp has four digits of year and no era: a value outside the
+    // years 1 to 9999 (infinite ones included) is marked instead.
+    NString expr;
+    expr.format("CASE WHEN %s>='0001-01-01' AND %s<'10000-01-01' THEN %s WHEN %s IS NOT NULL "
+                "THEN '%c'||%s END",
+                name.c_str(), name.c_str(), stamp.c_str(), name.c_str(), RV_NO_STAMP_MARK,
+                name.c_str());
     out = expr;
     return RvResult();
 }

@@ -57,8 +57,9 @@ RvResult rvdbGetQualifiedColumnName(const RvdbColumnSet& columnSet,
                                     const CdDBSqlEncoder* encoder, NString& out);
 
 // out = the qualified name; for a date-time column (selectKind 2)
-// TO_CHAR(<qualified name> ,'YYYYMMDDHH24MISS'), which needs the encoder
-// (-100001 without one).
+// TO_CHAR(<qualified name> ,'YYYYMMDDHH24MISS') for the years 1 to 9999 and
+// RV_NO_STAMP_MARK followed by the value for any other (NULL stays NULL),
+// which needs the encoder (-100001 without one).
 RvResult rvdbGetSelectExpression(const RvdbColumnSet& columnSet,
                                  const RvdbInnerColumn& innerColumn,
                                  const CdDBSqlEncoder* encoder, NString& out);

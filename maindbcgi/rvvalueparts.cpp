@@ -24,6 +24,7 @@ void DateTimeParts::clear()
     hour = NString();
     minute = NString();
     second = NString();
+    unreadable = false;
 }
 
 int DateTimeParts::parse(const char* stamp)
@@ -32,7 +33,10 @@ int DateTimeParts::parse(const char* stamp)
         clear();
         return 0;
     }
-    return rvcomSplitDateTime(stamp, year, month, day, hour, minute, second);
+    int ret = rvcomSplitDateTime(stamp, year, month, day, hour, minute, second);
+    if (ret == 0)
+        unreadable = false;
+    return ret;
 }
 
 int DateTimeParts::setNow()
@@ -69,6 +73,7 @@ void TimeSpanParts::clear()
     hours = NString();
     minutes = NString();
     seconds = NString();
+    unreadable = false;
 }
 
 int TimeSpanParts::parse(const char* secondsText)
@@ -77,6 +82,7 @@ int TimeSpanParts::parse(const char* secondsText)
         clear();
         return 0;
     }
+    unreadable = false;
     return rvappGetParseTimeSpanValuesBySecondString(NString(secondsText, -1), days, hours,
                                                      minutes, seconds);
 }

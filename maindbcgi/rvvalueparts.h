@@ -4,6 +4,10 @@
 
 #include "nstring.h"
 
+// First character of the text the record query selects for a date-time
+// that has no stamp; the stored value follows it.
+const char RV_NO_STAMP_MARK = '!';
+
 class DateTimeParts {
 public:
     DateTimeParts() {}
@@ -27,6 +31,9 @@ public:
     NString hour;
     NString minute;
     NString second;
+    // The stored value has no stamp (out of the years 1 to 9999, before
+    // Christ, infinite); the parts are then empty.
+    bool unreadable = false;
 };
 
 class TimeSpanParts {
@@ -48,6 +55,9 @@ public:
     NString hours;
     NString minutes;
     NString seconds;
+    // The stored value is not a number (NaN, infinite); the parts are then
+    // empty.
+    bool unreadable = false;
 };
 
 class ImageParts {

@@ -190,6 +190,12 @@ protected:
             args[8] = files;
         }
         args.insert(args.end(), extra.begin(), extra.end());
+        std::string path = prog;
+        if (!addressLimitKiB.empty()) {
+            // A shell sets the limit, then becomes the program.
+            path = "/bin/sh";
+            args.insert(args.begin(), { "/bin/sh", "-c", "ulimit -v \"$0\" && exec \"$@\"", addressLimitKiB });
+        }
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(&a[0]);
@@ -216,7 +222,7 @@ protected:
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 1, s.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, s.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&s.pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
+        if (posix_spawn(&s.pid, path.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
             s.pid = -1;
         posix_spawn_file_actions_destroy(&fa);
         return s;
@@ -245,6 +251,8 @@ protected:
     // What the program is told it was started as (a shell passes the bare
     // name of a program found through PATH); empty: its path.
     std::string argv0;
+    // Address-space limit of the program in KiB (ulimit -v); empty: none.
+    std::string addressLimitKiB;
 
     std::string progress(int n)
     {
@@ -766,6 +774,95 @@ TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
     EXPECT_NE(std::string::npos, rvtest::readFile(files + "/tbl00004/setting.json").find("部署(空)"));
     std::string csv = rvtest::readFile(files + "/tbl00004/data.csv");
     EXPECT_EQ(csv.size() - 2, csv.find("\r\n")) << csv;
+}
+
+// Date-times and time spans that data.csv cannot hold fail only their
+// record, with an empty cell and a log line; the edges of the range are
+// written as usual.
+TEST_F(ExportBatOwnDbTest, UnwritableDateTimesFailOnlyTheirRecords)
+{
+    struct {
+        const char* key;
+        const char* column;
+        const char* value;
+        int cell;         // index in the line
+        const char* text; // the cell; null: an error record with an empty cell
+        const char* colName;
+        const char* colId;
+    } cases[] = {
+        { "11", "col00007", "'10000-01-01 00:00:00'", 7, nullptr, "受付日時", "7" },
+        { "12", "col00007", "'0044-03-15 12:00:00 BC'", 7, nullptr, "受付日時", "7" },
+        { "13", "col00008", "'infinity'", 8, nullptr, "期限", "8" },
+        { "14", "regist_date", "'-infinity'", 17, nullptr, "登録日時", "-3" },
+        { "15", "col00009", "'NaN'", 9, nullptr, "所要時間", "9" },
+        { "16", "col00008", "'9999-12-31 15:00:00+00'", 8, nullptr, "期限", "8" },
+        { "17", "col00008", "'9999-12-31 14:59:59+00'", 8, "9999/12/31 23:59:59", "", "" },
+        { "18", "col00007", "'9999-12-31 23:59:59'", 7, "9999/12/31 23:59:59", "", "" },
+        { "19", "col00007", "'0001-01-01 00:00:00'", 7, "0001/01/01 00:00:00", "", "" },
+    };
+    std::string sql = "alter table tbl00001 alter col00008 type timestamptz;";
+    for (const auto& c : cases)
+        sql += std::string("insert into tbl00001 (rvkey, ") + c.column + ") values (" + c.key + ", " + c.value + ");";
+    ASSERT_EQ("", own->exec(sql));
+    RunResult r = runWith({ "-range", "running" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(3, 0, 1), r.out);
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    std::string csv = rvtest::readFile(files + "/tbl00001/data.csv");
+    std::string log = rvtest::readFile(logDir + "/export.log");
+    for (const auto& c : cases) {
+        std::vector<std::string> cells(20);
+        cells[0] = c.key;
+        cells[c.cell] = c.text ? c.text : "";
+        std::string line;
+        for (const std::string& cell : cells)
+            line += (line.empty() ? "" : ",") + cell;
+        EXPECT_NE(std::string::npos, csv.find("\r\n" + line + "\r\n")) << c.key << "\n" << csv;
+        NString bad;
+        rvcomGetCodeMessage(bad, -500023, "tbl00001", "全項目テーブル", c.key, c.colName, c.colId);
+        EXPECT_EQ(c.text == nullptr, log.find(bad.c_str()) != std::string::npos) << c.key << "\n" << log;
+    }
+    // Record 1234's 期限 of 9999-12-31 23:59:59, now read as UTC, falls in
+    // the year 10000 as well.
+    NString late;
+    rvcomGetCodeMessage(late, -500023, "tbl00001", "全項目テーブル", "1234", "期限", "8");
+    EXPECT_NE(std::string::npos, log.find(late.c_str())) << log;
+    EXPECT_NE(std::string::npos, log.find(text("export_logfile_export_result", "5", "0", "7"))) << log;
+}
+
+// Rows of a megabyte each are read a few at a time: the program runs within
+// a bounded address space.
+TEST_F(ExportBatOwnDbTest, LargeRowsExportInBoundedMemory)
+{
+    const int rows = 200;
+    const std::string body = "日本語の本文、";  // 21 bytes
+    const int repeat = 50000;                  // about 1 MB a row
+    ASSERT_EQ("", own->exec("insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
+                            "(31, '0', 31, '大きい行', now());"
+                            "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) values "
+                            "(31, -1, 'key', 'キー', 0, 'key'), (31, 1, 'texts', '本文', 10, 'texts');"
+                            "create table tbl00031 (rvkey numeric(9) primary key, col00001 text);"
+                            "insert into tbl00031 select g, repeat('" + body + "', " + std::to_string(repeat) +
+                            ") from generate_series(1, " + std::to_string(rows) + ") g;"
+                            "alter table tbl00031 owner to vikra"));
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer reserves far more address space than any limit: the
+    // same export runs unbounded there.
+#else
+    addressLimitKiB = "131072";  // 128 MiB
+#endif
+    RunResult r = runWith({ "-range", "assign", "-dbname", "大きい行" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
+    std::string csv = rvtest::readFile(files + "/tbl00031/data.csv");
+    const std::string header = "\xEF\xBB\xBF" "キー,本文\r\n";
+    size_t lineBytes = body.size() * repeat + 2;
+    size_t want = header.size() + rows * lineBytes;
+    for (int k = 1; k <= rows; ++k)
+        want += std::to_string(k).size() + 1;
+    EXPECT_EQ(want, csv.size());
+    EXPECT_EQ(header + "1," + body, csv.substr(0, header.size() + 2 + body.size()));
 }
 
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)

@@ -108,6 +108,17 @@ TEST_F(RecordListCsv, DateTimesUseTheDisplayTemplate)
     RvdbColumnValue_DateTime odd(cs);
     odd.parts.year = NString("12345");
     EXPECT_EQ("<keep>", cell(odd));
+
+    // A value the record query marks as having no stamp (BC, infinite,
+    // year 10000 on) shows no date; the next stamp reads as usual.
+    for (const char* marked : { "!infinity", "!0044-03-15 12:00:00 BC", "!10000-01-01 00:00:00" }) {
+        ASSERT_EQ(0, dt.setText(0, NString(marked)));
+        EXPECT_TRUE(dt.parts.unreadable) << marked;
+        EXPECT_EQ("<keep>", cell(dt)) << marked;
+    }
+    ASSERT_EQ(0, dt.setText(0, NString("99991231235959")));
+    EXPECT_FALSE(dt.parts.unreadable);
+    EXPECT_EQ("9999-12-31 23:59:59", cell(dt));
 }
 
 // The date-time cell is the general display of the joined stamp, whatever
@@ -162,11 +173,16 @@ TEST_F(RecordListCsv, TimeSpansPickTheTemplateOfTheLargestUnit)
         { "0", "0s" },
         { "-7384", "-2h3m4s" },
         { "", "<keep>" },
+        // Not a number of seconds: no text, never 0.
+        { "NaN", "<keep>" },
+        { "Infinity", "<keep>" },
+        { "-Infinity", "<keep>" },
     };
     for (const auto& c : cases) {
         RvdbColumnValue_TimeSpan ts(cs);
         ASSERT_EQ(0, ts.setText(0, NString(c.seconds)));
         EXPECT_EQ(c.out, cell(ts)) << c.seconds;
+        EXPECT_EQ(c.seconds[0] == 'N' || strchr(c.seconds, 'I') != nullptr, ts.parts.unreadable) << c.seconds;
         RvdbColumnValue_TimeSpanCal cal(cs);
         ASSERT_EQ(0, cal.setText(0, NString(c.seconds)));
         EXPECT_EQ(c.out, cell(cal)) << c.seconds;

@@ -114,7 +114,7 @@ TEST_F(RecordStream, StatementsBetweenRowsKeepTheBatches)
     }
     EXPECT_EQ(2500, n);
     EXPECT_EQ(0, rows->getStatus());
-    EXPECT_EQ(3, cursor->getFetchCount());
+    EXPECT_EQ(6, cursor->getFetchCount());  // 16, 64, 256, 1000, 1000, 164 rows
     EXPECT_FALSE(cursor->isCursorOpen());
 }
 

@@ -96,7 +96,10 @@ TEST_F(SqlComposition, AliasQualifiedNameAndSelectExpression)
         { cust[5], 0, "rtblcol00005", "rtblcol00005.col00001", "rtblcol00005.col00001" },
         { orders[2], 0, "rtblcol00002col00005", "rtblcol00002col00005.col00001",
           "rtblcol00002col00005.col00001" },
-        { orders[3], 0, "a", "a.col00009", "TO_CHAR(a.col00009 ,'YYYYMMDDHH24MISS')" },
+        { orders[3], 0, "a", "a.col00009",
+          "CASE WHEN a.col00009>='0001-01-01' AND a.col00009<'10000-01-01' THEN "
+          "TO_CHAR(a.col00009 ,'YYYYMMDDHH24MISS') WHEN a.col00009 IS NOT NULL "
+          "THEN '!'||a.col00009 END" },
     };
     for (const auto& c : cases) {
         NString alias, qualified, select;
