@@ -182,6 +182,31 @@ TEST_F(ListCsvDownload, FailedWritePartWayIsAFailure)
         EXPECT_EQ(0u, r.err.find(c.code)) << c.fault << ": " << r.err;
         EXPECT_EQ(c.body, sjisToUtf8(r.body)) << c.fault;
     }
+
+    // A cursor whose fetch fails once earlier batches are written: the
+    // table's 101st row raises an error on the server, when it is fetched.
+    ASSERT_EQ("", db->exec("ALTER TABLE tbl00012 RENAME TO tbl00012_rows;"
+                           "INSERT INTO tbl00012_rows (rvkey, col00001) SELECT g, 'r' || g "
+                           "FROM generate_series(6, 150) g;"
+                           "CREATE FUNCTION rvtest_row(k numeric, v text) RETURNS text STABLE COST 10000 "
+                           "LANGUAGE plpgsql AS $$BEGIN IF k > 100 THEN RAISE EXCEPTION 'row %', k; "
+                           "END IF; RETURN v; END$$;"
+                           "CREATE VIEW tbl00012 AS SELECT rvkey, regist_uname, regist_date, update_uname,"
+                           " update_date, rvtest_row(rvkey, col00001) AS col00001, col00002, col00003,"
+                           " col00004, col00005 FROM tbl00012_rows;"
+                           "GRANT ALL ON tbl00012 TO vikra"));
+    r = run("wid=all&tid=12&cid=1", kSid2, kFirefox);
+    ASSERT_EQ("", db->exec("DROP VIEW tbl00012; DROP FUNCTION rvtest_row(numeric, text);"
+                           "DELETE FROM tbl00012_rows WHERE rvkey > 5;"
+                           "ALTER TABLE tbl00012_rows RENAME TO tbl00012"));
+    std::string first = all;
+    for (int k = 6; k <= 100; ++k)
+        first += "r" + std::to_string(k) + "\r\n";
+    EXPECT_EQ(1, r.exitCode) << r.err;
+    EXPECT_EQ(0u, r.err.find("-10")) << r.err;
+    const std::string body = sjisToUtf8(r.body);
+    EXPECT_FALSE(body.empty()) << r.err;
+    EXPECT_EQ(0u, first.find(body)) << body;  // the lines before the failed fetch
 }
 
 // The list page itself (no selected columns): layout, grid, visible items,
