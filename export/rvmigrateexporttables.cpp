@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,19 +118,6 @@ int restartTransaction(CdDBConnection* conn)
     return ret;
 }
 
-// A name as a quoted SQL identifier.
-NString quotedName(const NString& name)
-{
-    std::string out = "\"";
-    for (const char* p = name.c_str(); *p; ++p) {
-        if (*p == '"')
-            out += '"';
-        out += *p;
-    }
-    out += '"';
-    return NString(out.c_str(), -1);
-}
-
 // Locks one table in a savepoint, so that a failure leaves the transaction
 // usable. 0 or the database's code; a missing table counts as locked when
 // it is optional.
@@ -138,7 +126,7 @@ int lockTable(CdDBConnection* conn, const NString& name, bool optional)
     int ret = execStatement(conn, "SAVEPOINT rvexp_lock");
     if (ret != 0)
         return ret;
-    ret = execStatement(conn, NString("LOCK TABLE ") + quotedName(name) + NString(" IN ACCESS SHARE MODE"));
+    ret = execStatement(conn, NString("LOCK TABLE ") + name + NString(" IN ACCESS SHARE MODE"));
     if (ret == 0)
         return execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
     EXPORTTRACE("ret[%d] table[%s] dbsts[%s] dbmsg[%s]", ret, name.c_str(), conn->getSqlState(),
@@ -151,26 +139,14 @@ int lockTable(CdDBConnection* conn, const NString& name, bool optional)
     return optional && ret == CDDB_ERR_NO_TABLE ? 0 : ret;
 }
 
-// Locks every listed table and its attachment table for the rest of the
-// run's transaction: emptying, changing or dropping one then waits for the
-// export, while its rows can still be written. Each wait is bounded.
-// codes[i] is 0 or the code table i failed with; the result is 0 or the
-// code of a failure that leaves no usable transaction.
-int lockTables(CdDBConnection* conn, const std::vector<RvdbTableSetPtr>& tables, std::vector<int>& codes)
+// Locks a listed table and its attachment table for the rest of the run's
+// transaction: emptying, changing or dropping one then waits for the
+// export, while its rows can still be written. 0 or the code it failed with.
+int lockTableSet(CdDBConnection* conn, const RvdbTableSet& table)
 {
-    codes.assign(tables.size(), 0);
-    int ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
-    if (ret != 0)
-        return ret;
-    for (size_t i = 0; i < tables.size(); ++i) {
-        NString phys, lob;
-        rvdbMakeTableName(phys, tables[i]->tbl_id);
-        rvdbMakeLobTableName(lob, tables[i]->tbl_id);
-        codes[i] = lockTable(conn, phys, false);
-        if (codes[i] == 0)
-            codes[i] = lockTable(conn, lob, true);
-    }
-    return execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
+    NString phys, lob;
+    int ret = lockTable(conn, rvdbMakeTableName(phys, table.tbl_id), false);
+    return ret != 0 ? ret : lockTable(conn, rvdbMakeLobTableName(lob, table.tbl_id), true);
 }
 
 }  // namespace
@@ -304,48 +280,30 @@ int RvMigrateExportBat::exportTables()
         return CDDB_ERR_NO_RESULT;
     // The snapshot the run reads is taken only once the listed tables are
     // locked: a table emptied while the export waited for a lock is then
-    // read as it is, together with the list that goes with it.
-    std::vector<int> lockCodes;
+    // read as it is, together with the list that goes with it. Each wait is
+    // bounded.
     ret = restartTransaction(conn);
     if (ret == 0)
-        ret = lockTables(conn, tables, lockCodes);
+        ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
+    std::map<std::string, int> locked;  // table id: code of its lock
+    for (size_t i = 0; ret == 0 && i < tables.size(); ++i)
+        locked[tables[i]->tbl_id.c_str()] = lockTableSet(conn, *tables[i]);
+    std::vector<RvdbTableSetPtr> listed;
+    if (ret == 0)
+        ret = getTableList(listed);
+    // A table listed only now is locked now.
+    std::vector<int> lockCodes;
+    for (size_t i = 0; ret == 0 && i < listed.size(); ++i) {
+        auto it = locked.find(listed[i]->tbl_id.c_str());
+        lockCodes.push_back(it != locked.end() ? it->second : lockTableSet(conn, *listed[i]));
+    }
+    if (ret == 0)
+        ret = execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;
     }
-    std::vector<RvdbTableSetPtr> listed;
-    ret = getTableList(listed);
-    if (ret != 0) {
-        EXPORTTRACE("ret[%d]", ret);
-        return ret;
-    }
-    // A table listed only now is locked now.
-    std::vector<int> listedCodes(listed.size(), 0);
-    std::vector<RvdbTableSetPtr> added;
-    std::vector<size_t> addedAt;
-    for (size_t i = 0; i < listed.size(); ++i) {
-        size_t j = 0;
-        while (j < tables.size() && std::strcmp(tables[j]->tbl_id.c_str(), listed[i]->tbl_id.c_str()) != 0)
-            ++j;
-        if (j < tables.size()) {
-            listedCodes[i] = lockCodes[j];
-        } else {
-            added.push_back(listed[i]);
-            addedAt.push_back(i);
-        }
-    }
-    if (!added.empty()) {
-        std::vector<int> addedCodes;
-        ret = lockTables(conn, added, addedCodes);
-        if (ret != 0) {
-            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
-            return ret;
-        }
-        for (size_t k = 0; k < added.size(); ++k)
-            listedCodes[addedAt[k]] = addedCodes[k];
-    }
     tables.swap(listed);
-    lockCodes.swap(listedCodes);
     if (tables.empty()) {
         NString text;
         rvcomGetLocalString(text, "export_logfile_export_no_table");
