@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "comcgi.h"
+#include "comstr.h"
 #include "comtrace.h"
 #include "rvimporttext.h"
 #include "rvmigrateimportbat.h"
@@ -42,10 +43,10 @@ std::string encodeName(const std::string& name)
 // character boundary.
 std::string replyExcerpt(const char* body, int length)
 {
-    const size_t kMax = 200;
+    const int kMax = 200;
     std::string out;
     bool blank = false;
-    for (int i = 0; body && i < length && out.size() < kMax; ++i) {
+    for (int i = 0; body && i < length && out.size() <= static_cast<size_t>(kMax); ++i) {
         unsigned char c = static_cast<unsigned char>(body[i]);
         if (c <= 0x20 || c == 0x7f) {
             blank = !out.empty();
@@ -56,18 +57,7 @@ std::string replyExcerpt(const char* body, int length)
         blank = false;
         out += static_cast<char>(c);
     }
-    if (out.size() >= kMax) {
-        // Drop a character that the cut left incomplete.
-        size_t lead = out.size();
-        while (lead > 0 && (static_cast<unsigned char>(out[lead - 1]) & 0xC0) == 0x80)
-            --lead;
-        if (lead > 0) {
-            unsigned char c = static_cast<unsigned char>(out[--lead]);
-            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (out.size() - lead < need)
-                out.erase(lead);
-        }
-    }
+    out.resize(static_cast<size_t>(comUtf8CutBytes(&out[0], kMax, 0)));
     return out;
 }
 
