@@ -27,44 +27,38 @@
 #include "rvcomcode.h"
 #include "rvcomdisp.h"
 #include "rvcompair.h"
+#include "rvwrapresult.h"
 
 namespace {
 
-// A record batch whose reads fail from a given row on.
-class FaultyBatch : public CdDBResult {
+// A record batch whose values cannot be read from a given row on.
+class FaultyBatch : public rvtest::WrappedResult {
 public:
-    FaultyBatch(CdDBResultHandle inner, int failRow) : inner(inner), failRow(failRow) {}
-    void clear() override { inner->clear(); }
-    int getStatus() const override { return inner->getStatus(); }
-    int getFieldCount() const override { return inner->getFieldCount(); }
-    int getFieldName(NString& out, int column) const override { return inner->getFieldName(out, column); }
+    FaultyBatch(CdDBResultHandle inner, int failRow) : WrappedResult(inner), failRow(failRow) {}
     int getValue(NString& out, int column) const override
     {
-        return failing() ? CDDB_ERR_VALUE : inner->getValue(out, column);
+        return row >= failRow ? CDDB_ERR_VALUE : inner->getValue(out, column);
     }
     int peekValue(int column, const char*& text, int& length) const override
     {
-        return failing() ? CDDB_ERR_VALUE : inner->peekValue(column, text, length);
+        return row >= failRow ? CDDB_ERR_VALUE : inner->peekValue(column, text, length);
     }
-    int exportLob(int column, const char* path) override { return inner->exportLob(column, path); }
     int next() override
     {
         ++row;
         return inner->next();
     }
-    bool isEOF() const override { return inner->isEOF(); }
-    int getAffectedRows() const override { return inner->getAffectedRows(); }
 
 private:
-    bool failing() const { return row >= failRow; }
-    CdDBResultHandle inner;
     int failRow;
     int row = 0;
 };
 
+// A connection whose first batch of records cannot be read from its second
+// row on.
 class FaultyConnection : public CdDBConnection_PG {
 public:
-    explicit FaultyConnection(const char* fault) : CdDBConnection_PG(5, 1), fault(fault) {}
+    FaultyConnection() : CdDBConnection_PG(5, 1) {}
     int setSql(const char* text) override
     {
         sql = text ? text : "";
@@ -73,18 +67,14 @@ public:
     using CdDBConnection_PG::execute;
     CdDBResultHandle execute(const std::vector<CdDBBind>* binds) override
     {
-        const std::string fetch = "FETCH FORWARD ";
         CdDBResultHandle r = CdDBConnection_PG::execute(binds);
-        if (sql.compare(0, fetch.size(), fetch) != 0 || !r || r->isError() || done)
+        if (done || sql.compare(0, 14, "FETCH FORWARD ") != 0 || !r || r->isError())
             return r;
         done = true;
-        if (fault == "value")
-            return CdDBResultHandle(new FaultyBatch(r, 1));
-        return r;
+        return CdDBResultHandle(new FaultyBatch(r, 1));
     }
 
 private:
-    std::string fault;
     std::string sql;
     bool done = false;
 };
@@ -158,9 +148,10 @@ int main(int argc, char** argv)
 
     const char* root = getenv("RV_TEST_ROOT");
     RvAppCtx* ctx = RvAppCtx::getInstance();
-    const char* fault = getenv("RV_TEST_FAULT");
-    if (fault && *fault)
-        ctx->setConnection(new FaultyConnection(fault));
+    const char* env = getenv("RV_TEST_FAULT");
+    const std::string fault = env ? env : "";
+    if (fault == "value")
+        ctx->setConnection(new FaultyConnection());
     if (int ret = ctx->load(root))
         return fail(ret, "settings");
 
@@ -192,7 +183,7 @@ int main(int argc, char** argv)
         ctx->getUser() = session.user;
         RvDbRecordListCsv plain;
         FaultyCells faultyCells;
-        RvDbRecordListCsv& command = fault && strcmp(fault, "cell") == 0 ? faultyCells : plain;
+        RvDbRecordListCsv& command = fault == "cell" ? faultyCells : plain;
         code = command.execute(*ctx, session, params).getCode();
     }
     comCgiFreeRequest(count, names, values, fileNames, types);

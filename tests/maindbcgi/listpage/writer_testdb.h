@@ -13,29 +13,22 @@
 #include "pgtest.h"
 #include "rvschema.h"
 #include "rvsuitedb.h"
+#include "rvwrapresult.h"
 
 namespace rvtest {
 
 // A result whose first row step fails with code and ends the rows.
-class StepFailingResult : public CdDBResult {
+class StepFailingResult : public WrappedResult {
 public:
-    StepFailingResult(CdDBResultHandle inner, int code) : inner(inner), code(code) {}
-    void clear() override { inner->clear(); }
-    int getStatus() const override { return inner->getStatus(); }
-    int getFieldCount() const override { return inner->getFieldCount(); }
-    int getFieldName(NString& out, int column) const override { return inner->getFieldName(out, column); }
-    int getValue(NString& out, int column) const override { return inner->getValue(out, column); }
-    int exportLob(int column, const char* path) override { return inner->exportLob(column, path); }
+    StepFailingResult(CdDBResultHandle inner, int code) : WrappedResult(inner), code(code) {}
     int next() override
     {
         ended = true;
         return code;
     }
     bool isEOF() const override { return ended || inner->isEOF(); }
-    int getAffectedRows() const override { return inner->getAffectedRows(); }
 
 private:
-    CdDBResultHandle inner;
     int code;
     bool ended = false;
 };
