@@ -709,18 +709,22 @@ TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
         PQclear(res);
         return ok;
     };
+    // Whether the export waits (at most 10 s) for a lock on table.
+    auto waitsFor = [&](const std::string& table) {
+        std::string waiting;
+        for (int i = 0; i < 200 && waiting != "1"; ++i) {
+            usleep(50 * 1000);
+            waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                      "where c.relname = '" + table + "' and not l.granted");
+        }
+        return waiting == "1";
+    };
     // Reading the column definitions waits behind this lock, after the
     // export has its snapshot.
     ASSERT_TRUE(sql("BEGIN"));
     ASSERT_TRUE(sql("LOCK TABLE rv_tbl_col IN ACCESS EXCLUSIVE MODE"));
     Started run = start({ "-range", "running" });
-    std::string waiting;
-    for (int i = 0; i < 200 && waiting != "1"; ++i) {
-        usleep(50 * 1000);
-        waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
-                                  "where c.relname = 'rv_tbl_col' and not l.granted");
-    }
-    EXPECT_EQ("1", waiting);
+    EXPECT_TRUE(waitsFor("rv_tbl_col"));
     EXPECT_NE("", own->exec("SET lock_timeout = '1s'; TRUNCATE tbl00004"));
     ASSERT_TRUE(sql("COMMIT"));
     RunResult r = waitFor(run);
@@ -759,13 +763,7 @@ TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
     ASSERT_TRUE(sql("BEGIN"));
     ASSERT_TRUE(sql("LOCK TABLE tbl00002 IN ACCESS EXCLUSIVE MODE"));
     run = start({ "-range", "running" });
-    waiting = "";
-    for (int i = 0; i < 200 && waiting != "1"; ++i) {
-        usleep(50 * 1000);
-        waiting = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
-                                  "where c.relname = 'tbl00002' and not l.granted");
-    }
-    EXPECT_EQ("1", waiting);
+    EXPECT_TRUE(waitsFor("tbl00002"));
     EXPECT_EQ("", own->exec("BEGIN; TRUNCATE tbl00004; "
                             "UPDATE rv_tbl SET tbl_lname = '部署(空)' WHERE tbl_id = 4; COMMIT"));
     ASSERT_TRUE(sql("COMMIT"));

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <libpq-fe.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -90,34 +91,27 @@ std::string pgtestExec(const std::string& sql, const std::string& db)
 
 // Runs scripts/pgtest.sh with these arguments, without a shell; its
 // standard output is dropped.
-static std::string runScript(const std::vector<std::string>& args)
+static std::string runScript(std::vector<std::string> args)
 {
-    const std::string script = std::string(RV_SOURCE_DIR) + "/scripts/pgtest.sh";
-    std::vector<char*> argv{const_cast<char*>(script.c_str())};
+    args.insert(args.begin(), std::string(RV_SOURCE_DIR) + "/scripts/pgtest.sh");
     std::string what = "pgtest.sh";
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(&a[0]);
         what += " " + a;
     }
     argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        if (null >= 0)
-            dup2(null, STDOUT_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
     int st = 0;
-    if (pid < 0)
-        return what + ": cannot fork";
-    while (waitpid(pid, &st, 0) < 0) {
-        if (errno != EINTR)
-            return what + ": wait failed";
+    pid_t done = -1;
+    while (rc == 0 && (done = waitpid(pid, &st, 0)) < 0 && errno == EINTR) {
     }
-    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0)
-        return what + " failed";
-    return "";
+    return done == pid && WIFEXITED(st) && WEXITSTATUS(st) == 0 ? "" : what + " failed";
 }
 
 std::string pgtestStartServer(const std::string& dir, int maxConnections, int reservedConnections)
