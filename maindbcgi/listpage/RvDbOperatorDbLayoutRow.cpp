@@ -268,7 +268,17 @@ int RvDbOperatorDbLayoutRow::nextSeqno(CdDBConnection* connection, const char* t
     if (ret != 0) {
         return ret;
     }
-    seqno = !found || value.isNullOrEmpty() ? 0 : rvappTextToInt(value.c_str()) + 1;
+    if (!found || value.isNullOrEmpty()) {
+        seqno = 0;
+        return 0;
+    }
+    const int last = rvappTextToInt(value.c_str());
+    if (last == INT_MAX) {
+        // The next number would pass the int range.
+        COMTRACE("ret[%d] seqno[%d]", -210003, last);
+        return -210003;
+    }
+    seqno = last + 1;
     return 0;
 }
 

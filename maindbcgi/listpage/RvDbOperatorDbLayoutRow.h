@@ -46,6 +46,7 @@ public:
                         std::vector<int>& toDelete);
     static int selectIds(CdDBConnection* connection, const char* tblId, int layoutId, std::vector<int>& ids);
     // seqno = highest seqno of the layout's rows + 1 (0 without rows).
+    // -210003 when the highest is already the largest int.
     static int nextSeqno(CdDBConnection* connection, const char* tblId, int layoutId, int& seqno);
     // Deletes the row and its columns; a row that is not stored succeeds.
     static int deleteRow(CdDBConnection* connection, const char* tblId, int layoutId, int rowId);

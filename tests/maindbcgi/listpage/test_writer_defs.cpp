@@ -224,6 +224,10 @@ TEST_F(Writers, RowSavesNumberDeleteAndCleanUp)
     EXPECT_EQ(8, seq);
     EXPECT_EQ(0, RvDbOperatorDbLayoutRow::nextSeqno(&conn, "5", 2, seq));
     EXPECT_EQ(0, seq);
+    // No next number past the largest int.
+    exec("insert into rv_layout_row values (5,3,0,2147483647,1,null,'n')");
+    EXPECT_EQ(-210003, RvDbOperatorDbLayoutRow::nextSeqno(&conn, "5", 3, seq));
+    exec("delete from rv_layout_row where tbl_id=5 and layout_id=3");
 
     RvDbSaveOptions all(true, true, true);
     // A failing step of the stored-id reads of rows and columns fails the save.
