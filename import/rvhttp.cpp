@@ -209,8 +209,10 @@ int RvHttp::accs(const std::string& url, const std::string& body)
     const char* tls = m_http.GetErrorText();
     RvHttpTrace("ret[%d] tls[%s]", r, tls ? tls : "");
     int code = GetReturnCodeByNuHttpCode(r);
-    // The failure's message says why TLS failed.
-    if (tls && *tls && code == RVIMP_ERR_CONNECTION && m_message.empty())
+    // The failure's message says why TLS failed, or that its handshake
+    // did not end in time.
+    if (tls && *tls && (code == RVIMP_ERR_CONNECTION || code == RVHTTP_ERR_TIMEOUT) &&
+        m_message.empty())
         m_message = rvimportCodeText(code) + "(" + tls + ")";
     return code;
 }

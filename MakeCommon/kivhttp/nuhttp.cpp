@@ -257,9 +257,10 @@ int NuHttp::Connect(const char* url, int timeoutSeconds, const char* proxyHost, 
     if (useTls) {
         SSL* ssl = nullptr;
         SSL_CTX* ctx = nullptr;
-        if (SslConnect(fd, hostBuf, &ssl, &ctx) != 0) {
+        int r = SslConnect(fd, hostBuf, &ssl, &ctx);
+        if (r != 0) {
             sockClose(fd);
-            return NUHTTP_ERR_TLS;
+            return r == NUHTTP_ERR_TIMEOUT ? r : NUHTTP_ERR_TLS;
         }
         m_ssl = ssl;
         m_ctx = ctx;

@@ -46,7 +46,8 @@ public:
     // 0, a negative client code, or the HTTP status of a failed reply. Text
     // arguments may be null; the header outputs are all null or all given.
     // *outBody is malloc'd and NUL-terminated; the caller frees it. Every
-    // wait (connect, handshake, read, write) is bounded by timeoutSeconds.
+    // wait (connect, handshake, read, write) is bounded by timeoutSeconds;
+    // the TLS handshake ends within it counted from the connect.
     virtual int Request(const char* url, const char* body, int timeoutSeconds, char** outBody,
                         int* outLength, char*** headerNames, char*** headerValues,
                         int* headerCount, const char* proxyHost, int proxyPort,
@@ -76,7 +77,8 @@ public:
     virtual bool IsSsl();
     virtual bool IsHttpsUrl(const char* url);
     // TLS over fd; host is checked against the certificate and sent as the
-    // server name (not for an IP literal).
+    // server name (not for an IP literal). 0, -100, or -11 when the handshake
+    // did not end within the time-out counted from the connect.
     virtual int SslConnect(int fd, const char* host, SSL** ssl, SSL_CTX** ctx);
     virtual int SslReceive(SSL* ssl, char** outBody, int* outLength, int crFlag,
                            char*** headerNames, char*** headerValues, int* headerCount);

@@ -116,6 +116,26 @@ bool isIpv4Literal(const char* host)
     return inet_pton(AF_INET, host, &a) == 1;
 }
 
+// The handshake over a socket that does not block, waiting on what is left
+// of the time-out counted from the connect: 1 done, 0 refused, or the
+// socket layer's time-out or wait failure.
+int handshake(SSL* ssl, int fd)
+{
+    sockBoundSinceStart();
+    for (;;) {
+        ERR_clear_error();
+        int r = SSL_connect(ssl);
+        if (r == 1)
+            return 1;
+        int e = SSL_get_error(ssl, r);
+        if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE)
+            return 0;
+        int w = sockWait(fd, e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT);
+        if (w != 1)
+            return w;
+    }
+}
+
 } // namespace
 
 void NuHttp::SetCurrentSsl()
@@ -144,6 +164,7 @@ int NuHttp::SslConnect(int fd, const char* host, SSL** outSsl, SSL_CTX** outCtx)
     SSL_CTX* ctx = nullptr;
     SSL* ssl = nullptr;
     bool ok = false;
+    bool timedOut = false;
     long verify = X509_V_OK;
     do {
         if (RAND_status() != 1)
@@ -169,18 +190,30 @@ int NuHttp::SslConnect(int fd, const char* host, SSL** outSsl, SSL_CTX** outCtx)
         }
         if (SSL_set_fd(ssl, fd) != 1)
             break;
-        if (SSL_connect(ssl) != 1) {
-            verify = SSL_get_verify_result(ssl);
-            break;
-        }
-        // From here on reads and writes wait with poll on the time left,
-        // and a write reports each record it moved.
+        // The handshake, the reads and the writes wait with poll on the time
+        // left; a write reports each record it moved.
         SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE);
         int flags = fcntl(fd, F_GETFL, 0);
         if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
             break;
+        int h = handshake(ssl, fd);
+        if (h != 1) {
+            timedOut = h == SOCK_ERR_TIMEOUT;
+            if (h == 0)
+                verify = SSL_get_verify_result(ssl);
+            break;
+        }
         ok = true;
     } while (false);
+    if (timedOut) {
+        std::free(m_sslErrorText);
+        m_sslErrorText = strdup("TLS handshake timed out");
+        Log("\n[%s][%d] ssl error=[%s] timeout=[%d]", NUHTTP_SRC, __LINE__, m_sslErrorText,
+            sockGetTimeout());
+        SSL_free(ssl);
+        SSL_CTX_free(ctx);
+        return NUHTTP_ERR_TIMEOUT;
+    }
     if (!ok) {
         KeepSslErrorText();
         // A refused certificate names the check that refused it.

@@ -619,10 +619,15 @@ int httpReadReply(HttpInput& in, char** body, int* length, int crFlag, char*** n
             }
             haveLength = true;
         } else if (comStrNCaseCmp(line, "Transfer-Encoding:", 18) == 0 && !framed) {
+            // Only "identity" itself leaves the body as it stands.
             const char* v = line + 18;
             while (*v == ' ' || *v == '\t')
                 ++v;
-            framed = comStrNCaseCmp(v, "identity", 8) != 0;
+            size_t n = std::strlen(v);
+            while (n > 0 && (v[n - 1] == ' ' || v[n - 1] == '\t' || v[n - 1] == '\r' ||
+                             v[n - 1] == '\n'))
+                --n;
+            framed = n != 8 || comStrNCaseCmp(v, "identity", 8) != 0;
             taken = false;
         } else {
             taken = false;

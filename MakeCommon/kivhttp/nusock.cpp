@@ -28,6 +28,7 @@ enum { BOUND_EACH, BOUND_TOTAL, BOUND_PROGRESS };
 const long long kProgressBytes = 1024;
 int g_bound = BOUND_EACH;
 long long g_deadline = 0;  // BOUND_TOTAL
+long long g_start = 0;     // when the time-out was set
 long long g_mark = 0;      // BOUND_PROGRESS: when the last KiB was complete
 long long g_moved = 0;     // bytes since then
 
@@ -140,6 +141,7 @@ int sockSetTimeout(int seconds)
         ++g_useCount;
     g_timeout = seconds < 0 ? 0 : seconds;
     g_bound = BOUND_EACH;
+    g_start = nowMs();
     return 0;
 }
 
@@ -150,6 +152,14 @@ void sockBoundTotal()
         return;
     g_bound = BOUND_TOTAL;
     g_deadline = nowMs() + timeoutMs();
+}
+
+void sockBoundSinceStart()
+{
+    if (g_timeout <= 0)
+        return;
+    g_bound = BOUND_TOTAL;
+    g_deadline = g_start + timeoutMs();
 }
 
 void sockBoundProgress()

@@ -15,10 +15,12 @@ enum {
 // waiting; connect waits without limit while it is 0). Returns 0.
 int sockSetTimeout(int seconds);
 // Bounds of the waits that follow, until the next sockSetTimeout: all of
-// them together within the time-out from now (a reply head); or a time-out
+// them together within the time-out from now (a reply head), or from the
+// last sockSetTimeout (a TLS handshake: from the connect); or a time-out
 // when less than 1 KiB moved in the last time-out (a body, an upload).
 // Without a time-out (0) nothing changes.
 void sockBoundTotal();
+void sockBoundSinceStart();
 void sockBoundProgress();
 // Counts bytes moved by a layer above (TLS) towards the progress bound.
 void sockMoved(long long bytes);

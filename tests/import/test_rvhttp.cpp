@@ -360,6 +360,19 @@ TEST_F(RvHttpTest, ConnectionFailuresAndStallsAreBounded)
     time_t t0 = time(nullptr);
     EXPECT_EQ(-601006, login.Accs());
     EXPECT_LE(time(nullptr) - t0, 3);
+
+    // A handshake that never ends is a time-out that says so.
+    rvtest::ScratchDir dir;
+    rvtest::TestCerts certs;
+    ASSERT_TRUE(rvtest::makeTestCerts(dir.path(), "localhost", &certs));
+    rvtest::FakeServer tls(R"({"tls_stall": 5})", &certs);
+    ASSERT_TRUE(tls.ok());
+    app.m_url = ("https://localhost:" + std::to_string(tls.port()) + "/a/tovrapinex.cgi").c_str();
+    QuickLogin handshake(&app);
+    t0 = time(nullptr);
+    EXPECT_EQ(-601006, handshake.Accs());
+    EXPECT_LE(time(nullptr) - t0, 3);
+    EXPECT_EQ("Time-out(TLS handshake timed out)", handshake.getMessage());
 }
 
 } // namespace

@@ -182,7 +182,7 @@ std::vector<std::string> FakeServer::requests() const
 }
 
 FakeProxy::FakeProxy(const char* user, const char* password, int forcedStatus,
-                     int lifetimeSeconds)
+                     int lifetimeSeconds, int trickleBytes, int trickleMs, int targetPort)
 {
     std::vector<std::string> args = {"--record", m_dir.file("rec"), "--lifetime",
                                       std::to_string(lifetimeSeconds)};
@@ -191,6 +191,11 @@ FakeProxy::FakeProxy(const char* user, const char* password, int forcedStatus,
     if (forcedStatus)
         args.insert(args.end(),
                     {"--status", forcedStatus < 0 ? std::string("000") : std::to_string(forcedStatus)});
+    if (trickleBytes > 0)
+        args.insert(args.end(),
+                    {"--trickle", std::to_string(trickleBytes) + "," + std::to_string(trickleMs)});
+    if (targetPort > 0)
+        args.insert(args.end(), {"--target", std::to_string(targetPort)});
     m_ok = m_proc.start("proxy.py", args, m_dir.file("port"));
 }
 

@@ -72,11 +72,14 @@ private:
 };
 
 // The CONNECT proxy; user null: no authentication required; forcedStatus 0:
-// normal answers, -1: the status 000.
+// normal answers, -1: the status 000. trickleBytes > 0: the server's bytes
+// reach the client that many at a time, one piece every trickleMs.
+// targetPort > 0: a plain relay to that port instead of a proxy.
 class FakeProxy {
 public:
     explicit FakeProxy(const char* user = nullptr, const char* password = nullptr,
-                       int forcedStatus = 0, int lifetimeSeconds = 60);
+                       int forcedStatus = 0, int lifetimeSeconds = 60, int trickleBytes = 0,
+                       int trickleMs = 0, int targetPort = 0);
     bool ok() const { return m_ok; }
     int port() const { return m_proc.port(); }
     // Every request head the proxy saw, concatenated.

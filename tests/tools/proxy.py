@@ -2,12 +2,16 @@
 """HTTP CONNECT proxy for tests (127.0.0.1 only, loopback targets only).
 
 Usage: proxy.py --portfile F --record FILE [--user U --password P]
-                [--status N] [--lifetime SECONDS]
+                [--status N] [--trickle BYTES,MS] [--target PORT]
+                [--lifetime SECONDS]
 
 With --user, a request must carry "Proxy-Authorization: Basic" of U:P, else
 407. --status forces that status for every CONNECT. The head of every
 request (CONNECT, or an absolute-form request that is forwarded) is
-appended to FILE byte for byte. Exits after --lifetime seconds.
+appended to FILE byte for byte. --trickle hands the server's bytes on to
+the client BYTES at a time, one piece every MS milliseconds. --target makes
+it a plain relay: every connection goes to 127.0.0.1:PORT as it stands.
+Exits after --lifetime seconds.
 """
 import argparse
 import base64
@@ -23,7 +27,8 @@ import serverloop
 LOOPBACK = ("127.0.0.1", "localhost")
 
 
-def relay(a, b, deadline):
+def relay(a, b, deadline, trickle=None):
+    """Copies between client a and server b; trickle (bytes, ms) slows b's."""
     socks = [a, b]
     while time.time() < deadline:
         r, _, _ = select.select(socks, [], [], 0.2)
@@ -34,14 +39,27 @@ def relay(a, b, deadline):
                 return
             if not data:
                 return
-            (b if s is a else a).sendall(data)
+            if s is a:
+                b.sendall(data)
+            elif trickle is None:
+                a.sendall(data)
+            else:
+                for i in range(0, len(data), trickle[0]):
+                    if time.time() >= deadline:
+                        return
+                    a.sendall(data[i:i + trickle[0]])
+                    time.sleep(trickle[1] / 1000.0)
 
 
 def handle(conn, args, lock):
-    deadline = time.time() + 30
+    deadline = time.time() + min(30.0, args.lifetime)
     upstream = None
     try:
         conn.settimeout(10)
+        if args.target:
+            upstream = socket.create_connection(("127.0.0.1", args.target), timeout=10)
+            relay(conn, upstream, deadline, args.trickle)
+            return
         data = b""
         while b"\r\n\r\n" not in data and len(data) < 65536:
             chunk = conn.recv(1)
@@ -74,7 +92,7 @@ def handle(conn, args, lock):
                 return
             upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
             conn.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
-            relay(conn, upstream, deadline)
+            relay(conn, upstream, deadline, args.trickle)
         else:
             u = urllib.parse.urlsplit(target.decode("latin-1"))
             if u.hostname not in LOOPBACK:
@@ -101,6 +119,8 @@ def main():
     ap.add_argument("--user")
     ap.add_argument("--password", default="")
     ap.add_argument("--status", default="")
+    ap.add_argument("--trickle", type=lambda v: tuple(int(x) for x in v.split(",")))
+    ap.add_argument("--target", type=int, default=0)
     ap.add_argument("--lifetime", type=float, default=60)
     args = ap.parse_args()
     lock = threading.Lock()

@@ -1,6 +1,8 @@
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 #include "fakeserver.h"
@@ -243,13 +245,52 @@ TEST_F(Tls, ReplyFaults)
     }
 }
 
+// The handshake ends within the time limit counted from the connect, also
+// inside a tunnel: a stalled one, or one whose bytes trickle in one by one,
+// fails with the time-out; a slow but steady one goes through.
 TEST_F(Tls, HandshakeStallAndPlainPeerAreBounded)
 {
+    FakeServer srv("", &certs);
     FakeServer stall(R"({"tls_stall": 5})", &certs);
     FakeServer plain;
-    ASSERT_TRUE(stall.ok() && plain.ok());
-    EXPECT_EQ(post(url("https", "localhost", stall.port(), "login"), "a=b", 1).rc, NUHTTP_ERR_TLS);
-    EXPECT_EQ(post(url("https", "localhost", plain.port(), "login"), "a=b", 1).rc, NUHTTP_ERR_TLS);
+    ASSERT_TRUE(srv.ok() && stall.ok() && plain.ok());
+    struct Case {
+        const char* what;
+        int port;
+        int bytes;    // the server's bytes, that many
+        int stepMs;   // every stepMs (0: as they come)
+        bool tunnel;
+        int timeout;
+        int rc;
+    } cases[] = {
+        {"stall", stall.port(), 0, 0, false, 1, NUHTTP_ERR_TIMEOUT},
+        {"silent plain peer", plain.port(), 0, 0, false, 1, NUHTTP_ERR_TIMEOUT},
+        {"trickle", srv.port(), 1, 50, false, 1, NUHTTP_ERR_TIMEOUT},
+        {"trickle in a tunnel", srv.port(), 1, 50, true, 1, NUHTTP_ERR_TIMEOUT},
+        {"steady", srv.port(), 200, 100, false, 3, 0},
+        {"steady in a tunnel", srv.port(), 200, 100, true, 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<FakeProxy> relay;
+        if (c.bytes || c.tunnel) {
+            relay.reset(new FakeProxy(nullptr, nullptr, 0, 10, c.bytes, c.stepMs,
+                                      c.tunnel ? 0 : c.port));
+            ASSERT_TRUE(relay->ok());
+        }
+        int port = relay && !c.tunnel ? relay->port() : c.port;
+        NuHttp h;
+        auto t0 = std::chrono::steady_clock::now();
+        Result r = post(url("https", "localhost", port, "login"), "a=b", c.timeout,
+                        c.tunnel ? "127.0.0.1" : nullptr, c.tunnel ? relay->port() : 0, nullptr,
+                        nullptr, &h);
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(r.rc, c.rc);
+        if (c.rc == NUHTTP_ERR_TIMEOUT) {
+            EXPECT_LT(secs, c.timeout + 1.0);
+            EXPECT_STREQ(h.GetErrorText(), "TLS handshake timed out");
+        }
+    }
 }
 
 TEST_F(Tls, ConnectTunnelThroughProxy)

@@ -1,8 +1,11 @@
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #include "comcgi.h"
@@ -291,6 +294,54 @@ TEST(HttpReadHead, ArgumentChecksAndTimeout)
     ASSERT_EQ(write(p.fd[1], "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nabc", 42), 42);
     EXPECT_EQ(httpReadHead(p.fd[0], &body, &len, 0, nullptr, nullptr, nullptr), HTTP_ERR_TIMEOUT);
     EXPECT_EQ(body, nullptr);
+}
+
+// A reply body must move 1 KiB per time-out (1 s): a trickle fails with
+// the time-out even though every single wait is short; a slow but steady
+// body that takes longer than the time-out in all goes through.
+TEST(HttpReadHead, BodyMustKeepMoving)
+{
+    struct Case {
+        size_t chunk;
+        int stepMs;
+        size_t total;
+        int rc;
+    } cases[] = {
+        {300, 400, 3000, HTTP_ERR_TIMEOUT},
+        {4096, 200, 32768, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chunk);
+        Pair p;
+        std::string head =
+            "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(c.total) + "\r\n\r\n";
+        ASSERT_EQ(write(p.fd[1], head.data(), head.size()), (ssize_t)head.size());
+        std::atomic<bool> stop(false);
+        std::thread peer([&] {
+            std::string piece(c.chunk, 'b');
+            for (size_t sent = 0; sent < c.total && !stop; sent += c.chunk) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.stepMs));
+                if (send(p.fd[1], piece.data(), piece.size(), MSG_NOSIGNAL) <= 0)
+                    break;
+            }
+        });
+        sockSetTimeout(1);
+        char* body = nullptr;
+        int len = 0;
+        auto t0 = std::chrono::steady_clock::now();
+        int rc = httpReadHead(p.fd[0], &body, &len, 0, nullptr, nullptr, nullptr);
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        stop = true;
+        shutdown(p.fd[0], SHUT_RDWR);
+        peer.join();
+        EXPECT_EQ(rc, c.rc);
+        if (c.rc == 0)
+            EXPECT_EQ(len, static_cast<int>(c.total));
+        else
+            EXPECT_LT(secs, 2.0);
+        std::free(body);
+    }
+    sockSetTimeout(0);
 }
 
 TEST(HttpReadHead, ProxyReplyLeavesTunnelBytes)
