@@ -85,7 +85,8 @@ public:
     int getTableList(std::vector<RvdbTableSetPtr>& out);
     // out = the directory the table is written into: a working directory
     // the import never takes, renamed by publishExportDir once complete.
-    int makeExportDir(const RvdbTableSetPtr& table, NString& out);
+    // Removes the table's earlier export first; make false: only that.
+    int makeExportDir(const RvdbTableSetPtr& table, NString& out, bool make = true);
     // Renames the finished working directory to tbl%05.5d. 0 or -500009.
     int publishExportDir(const RvdbTableSetPtr& table, const NString& workDir);
     void makeTableErrorMessage(int code, const RvdbTableSet& table, const NString& tableName,

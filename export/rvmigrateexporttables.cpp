@@ -149,6 +149,55 @@ int lockTableSet(CdDBConnection* conn, const RvdbTableSet& table)
     return ret != 0 ? ret : lockTable(conn, rvdbMakeLobTableName(lob, table.tbl_id), true);
 }
 
+// Rounds of locking and listing before tables that the list keeps gaining
+// are given up.
+const int kLockRounds = 3;
+
+// Locks the tables to export, then reads the list again: that read takes
+// the run's snapshot, so every table it lists was locked before. A table
+// the list gains meanwhile starts a new round; a rollback releases the
+// locks, so each round locks every listed table again. A table whose lock
+// failed is not tried again. Each lock waits at most the lock time-out.
+// tables: the list read before, then the list of the snapshot. codes: the
+// code of each listed table's lock; a table that the last round gained
+// counts as timed out. 0, or the code that stops the run.
+int lockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<RvdbTableSetPtr>& tables,
+                     std::vector<int>& codes)
+{
+    std::map<std::string, int> failed;  // table id: code its lock failed with
+    for (int round = 1;; ++round) {
+        int ret = restartTransaction(conn);
+        if (ret == 0)
+            ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
+        std::map<std::string, int> locked;  // table id: code of its lock in this round
+        for (size_t i = 0; ret == 0 && i < tables.size(); ++i) {
+            const std::string id = tables[i]->tbl_id.c_str();
+            auto f = failed.find(id);
+            int code = f != failed.end() ? f->second : lockTableSet(conn, *tables[i]);
+            locked[id] = code;
+            if (code != 0)
+                failed[id] = code;
+        }
+        std::vector<RvdbTableSetPtr> listed;
+        if (ret == 0)
+            ret = bat.getTableList(listed);
+        if (ret != 0)
+            return ret;
+        bool complete = true;
+        codes.clear();
+        for (const RvdbTableSetPtr& table : listed) {
+            auto it = locked.find(table->tbl_id.c_str());
+            complete = complete && it != locked.end();
+            codes.push_back(it != locked.end() ? it->second : CDDB_ERR_LOCKED);
+            if (it == locked.end() && round == kLockRounds)
+                EXPORTTRACE("ret[%d] tableid[%s] rounds[%d]", CDDB_ERR_LOCKED, table->tbl_id.c_str(), round);
+        }
+        tables.swap(listed);
+        if (complete || round == kLockRounds)
+            return execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
+    }
+}
+
 }  // namespace
 
 int RvMigrateExportBat::getTableList(std::vector<RvdbTableSetPtr>& out)
@@ -194,7 +243,7 @@ int RvMigrateExportBat::getTableList(std::vector<RvdbTableSetPtr>& out)
     return 0;
 }
 
-int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out)
+int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out, bool make)
 {
     NString phys;
     rvdbMakeTableName(phys, table->tbl_id);
@@ -212,7 +261,7 @@ int RvMigrateExportBat::makeExportDir(const RvdbTableSetPtr& table, NString& out
     } else if ((ret = removeTree(out)) != 0) {
         failedDir = &out;
         code = RVEXP_ERR_DELETE_DIR;
-    } else if ((ret = comDirMake(out.c_str())) != 0) {
+    } else if (make && (ret = comDirMake(out.c_str())) != 0) {
         failedDir = &out;
         code = RVEXP_ERR_MAKE_DIR;
     }
@@ -280,30 +329,13 @@ int RvMigrateExportBat::exportTables()
         return CDDB_ERR_NO_RESULT;
     // The snapshot the run reads is taken only once the listed tables are
     // locked: a table emptied while the export waited for a lock is then
-    // read as it is, together with the list that goes with it. Each wait is
-    // bounded.
-    ret = restartTransaction(conn);
-    if (ret == 0)
-        ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
-    std::map<std::string, int> locked;  // table id: code of its lock
-    for (size_t i = 0; ret == 0 && i < tables.size(); ++i)
-        locked[tables[i]->tbl_id.c_str()] = lockTableSet(conn, *tables[i]);
-    std::vector<RvdbTableSetPtr> listed;
-    if (ret == 0)
-        ret = getTableList(listed);
-    // A table listed only now is locked now.
+    // read as it is, together with the list that goes with it.
     std::vector<int> lockCodes;
-    for (size_t i = 0; ret == 0 && i < listed.size(); ++i) {
-        auto it = locked.find(listed[i]->tbl_id.c_str());
-        lockCodes.push_back(it != locked.end() ? it->second : lockTableSet(conn, *listed[i]));
-    }
-    if (ret == 0)
-        ret = execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
+    ret = lockListedTables(*this, conn, tables, lockCodes);
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;
     }
-    tables.swap(listed);
     if (tables.empty()) {
         NString text;
         rvcomGetLocalString(text, "export_logfile_export_no_table");
@@ -332,14 +364,16 @@ int RvMigrateExportBat::exportTables()
         RvComMigrate::comMigratePrintProgress(progress);
 
         if (lockCodes[i] != 0) {
-            // Its earlier export is left as it was.
             ret = lockCodes[i];
-            tableFailed(ret);
             EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
             NString text;
             makeTableErrorMessage(ret, *table, name, text);
             writeExportLog(text);
             m_table_error_text = text;
+            tableFailed(ret);
+            // The table is not read: its earlier export goes as well.
+            NString dir;
+            makeExportDir(table, dir, false);
             logEndEntry(*this, phys, name, false, 0, 0, 0, true);
             continue;
         }
