@@ -22,6 +22,14 @@ for b in $builds; do
         echo "  RV_BUILDS=\"release asan\" make test"
         status=1; continue
     fi
+    if [ "$b" = i386 ]; then
+        if ! scripts/run32.sh; then
+            echo "build i386 cannot run: this machine runs no 32-bit programs"
+            status=1; continue
+        fi
+        [ "$(scripts/run32.sh --check)" = native ] ||
+            echo "i386: this kernel runs no 32-bit programs; the tests run under QEMU's user-mode emulator"
+    fi
     if ! cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null; then
         echo "configure of $b failed"; status=1; continue
     fi

@@ -22,6 +22,7 @@
 #include "nstring.h"
 #include "pgtest.h"
 #include "rvcomcode.h"
+#include "rvrun.h"
 #include "rvschema.h"
 
 extern char** environ;
@@ -194,7 +195,11 @@ protected:
         if (!addressLimitKiB.empty()) {
             // A shell sets the limit, then becomes the program.
             path = "/bin/sh";
-            args.insert(args.begin(), { "/bin/sh", "-c", "ulimit -v \"$0\" && exec \"$@\"", addressLimitKiB });
+            // Under QEMU's user-mode emulator the limit bounds the
+            // program's own address space, not the emulator's.
+            const char* limit = rvtest::runsEmulated32() ? "export QEMU_RESERVED_VA=$(($0 * 1024)) && exec \"$@\""
+                                                         : "ulimit -v \"$0\" && exec \"$@\"";
+            args.insert(args.begin(), { "/bin/sh", "-c", limit, addressLimitKiB });
         }
         std::vector<char*> argv;
         for (std::string& a : args)

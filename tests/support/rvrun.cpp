@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -59,6 +60,27 @@ RunResult runProgram(const std::string& prog, const std::vector<std::string>& ar
     res.out = slurp(outFile);
     res.err = slurp(errFile);
     return res;
+}
+
+bool runsEmulated32()
+{
+    if (sizeof(void*) != 4)
+        return false;
+    const std::string dir = "/proc/sys/fs/binfmt_misc/";
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr)
+        return false;
+    bool found = false;
+    while (dirent* e = readdir(d)) {
+        std::string text = slurp(dir + e->d_name);
+        if (text.compare(0, 8, "enabled\n") == 0 && text.find("\ninterpreter ") != std::string::npos &&
+            text.find("qemu-i386") != std::string::npos) {
+            found = true;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
 }
 
 }  // namespace rvtest

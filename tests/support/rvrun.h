@@ -22,6 +22,11 @@ RunResult runProgram(const std::string& prog, const std::vector<std::string>& ar
                      const std::map<std::string, std::string>& env, const std::string& outFile,
                      const std::string& errFile, int limitSeconds);
 
+// Whether this 32-bit build runs under QEMU's user-mode emulator (an
+// enabled binfmt_misc entry for it), where its programs' memory figures
+// and address-space limits are the emulator's.
+bool runsEmulated32();
+
 }  // namespace rvtest
 
 #endif
