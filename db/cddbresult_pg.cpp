@@ -56,6 +56,7 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     res = result;
     connection = handle;
     affectedRows = 0;
+    rowIndex = 0;
     if (res != nullptr) {
         long n = strtol(PQcmdTuples(res), nullptr, 10);
         affectedRows = n > INT32_MAX ? INT32_MAX : static_cast<int>(n < 0 ? 0 : n);

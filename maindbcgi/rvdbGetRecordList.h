@@ -8,18 +8,22 @@
 // stable order.
 //
 // Without paging (limit and offset 0) and inside a transaction the rows are
-// read through a cursor in batches of at most RVDB_RECORD_FETCH_ROWS rows and
-// about RVDB_RECORD_FETCH_BYTES bytes: the result handle then holds one batch
-// at a time, so a whole table never sits in memory.
+// read through a cursor one row at a time: the result handle then holds the
+// current row and, while other statements use the connection, at most
+// RVDB_RECORD_FETCH_BYTES bytes of rows read ahead, so a whole table never
+// sits in memory.
 #ifndef RVDBGETRECORDLIST_H
 #define RVDBGETRECORDLIST_H
 
+#include <deque>
 #include <vector>
 
 #include "RvdbColumnValue.h"
 #include "RvdbRecordList.h"
 #include "cddbconnection.h"
+#include "cddbconnection_pg.h"
 #include "cddbresult.h"
+#include "cddbresult_pg.h"
 #include "nstring.h"
 #include "rvcompair.h"
 #include "rvdbSql.h"
@@ -27,16 +31,16 @@
 
 class CdDBSqlEncoder;
 
-// Batches of the streamed record query: at most RVDB_RECORD_FETCH_ROWS rows;
-// the first has RVDB_RECORD_FIRST_FETCH_ROWS, each next one at most four
-// times the last and as many rows as RVDB_RECORD_FETCH_BYTES take at the
-// last batch's bytes per row. The next batch is read ahead only after a
-// batch of at most RVDB_RECORD_AHEAD_BYTES.
+// FETCHes of the streamed record query: at most RVDB_RECORD_FETCH_ROWS rows;
+// the first asks for RVDB_RECORD_FIRST_FETCH_ROWS, each next one for at most
+// four times the last and as many rows of the last FETCH's largest as
+// RVDB_RECORD_FETCH_BYTES hold. The rows of a FETCH are held only while
+// other statements need the connection, and then at most
+// RVDB_RECORD_FETCH_BYTES of them.
 enum {
     RVDB_RECORD_FETCH_ROWS = 1000,
     RVDB_RECORD_FIRST_FETCH_ROWS = 16,
-    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024,
-    RVDB_RECORD_AHEAD_BYTES = 1024 * 1024
+    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024
 };
 
 // Sort pairs are RvPair (column id, order): order "1" ascending, any other
@@ -130,21 +134,24 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
                        RvdbRecordList& list, const RvDbSearchFilterList& filters,
                        const RvPairList& sorts, int limit, int offset, int* recordCount);
 
-// Result of the streamed record query: reads the rows of an open cursor in
-// batches and holds only the current batch. Used through CdDBResultHandle
-// like any result. A failed fetch sets the status; the values of the row
-// then read as that code, and next() ends the rows.
-class RvdbCursorResult : public CdDBResult {
+// Result of the streamed record query: reads the rows of an open cursor one
+// at a time, each FETCH in single-row mode. When another statement needs the
+// connection while a FETCH is still coming in, its rows are held up to
+// RVDB_RECORD_FETCH_BYTES; the rest are dropped and fetched again later (the
+// cursor is declared SCROLL to go back to them). Used through
+// CdDBResultHandle like any result. A failed fetch sets the status; the
+// values of the row then read as that code, and next() ends the rows.
+class RvdbCursorResult : public CdDBResult, private CdDBStreamOwner {
 public:
-    // Declares cursor cursorName for selectSql on connection (which must be
-    // in a transaction) and fetches the first batch; batchRows is the most
-    // rows of a batch. The result's status is 0 or the code of the failed
-    // statement.
+    // Declares cursor cursorName for selectSql on connection (a PostgreSQL
+    // connection in a transaction) and reads the first row; batchRows is the
+    // most rows of a FETCH. The result's status is 0 or the code of the
+    // failed statement.
     RvdbCursorResult(CdDBConnection* connection, const char* cursorName, const char* selectSql,
                      int batchRows);
     ~RvdbCursorResult() override;
 
-    // Drops the batch, closes the cursor, ends the rows.
+    // Drops the rows, closes the cursor, ends the rows.
     void clear() override;
     int getStatus() const override { return status; }
     int getFieldCount() const override;
@@ -157,37 +164,50 @@ public:
     // Rows passed by next() so far.
     int getAffectedRows() const override { return rowsRead; }
 
-    // Statistics: FETCH statements sent, the most rows and bytes one batch
-    // held.
+    // Statistics: FETCH statements sent, the most rows one FETCH gave, the
+    // most bytes of rows held at once (the current row included).
     int getFetchCount() const { return fetchCount; }
     int getMaxBatchRows() const { return maxBatchRows; }
     size_t getMaxBatchBytes() const { return maxBatchBytes; }
     bool isCursorOpen() const { return cursorOpen; }
 
 private:
-    CdDBConnection* liveConnection() const;
-    void fetchBatch();
+    void finishStream() override;
+    CdDBConnection_PG* liveConnection() const;
+    // Makes the next row current: a held one, else the next of the FETCH,
+    // else the first of a new FETCH. No row at the end or on failure.
+    void load();
+    bool sendFetch();
+    // The next row of the open FETCH; null at its end or on failure.
+    PGresult* readRow();
+    void noteBytes();
+    void dropHeld();
     void closeCursor(bool checkExists);
 
-    CdDBConnection* connection;
+    CdDBConnection_PG* connection;
     CdDBConnectionHandle connectionHandle;
-    bool hasHandle;
     NString cursorName;
     int batchRows;
-    int nextRows;   // rows of the next FETCH
-    int askedRows;  // rows the FETCH of the current batch asked for
+    int nextRows;    // rows of the next FETCH
+    int askedRows;   // rows the last FETCH asked for
+    int gotRows;     // rows it gave so far
     int status;
     bool failedEnd;
     bool cursorOpen;
-    bool done;
-    CdDBResultHandle batch;
-    int rowsInBatch;
-    int lastBatchRows;
+    bool done;       // the cursor has no more rows
+    bool streaming;  // a FETCH is coming in
+    bool dropping;   // rows of this FETCH were dropped
+    bool reposition; // the cursor has to go back to position
+    long long position;  // rows of the cursor taken so far
+    size_t largestRow;   // bytes of the largest row of the last FETCH
+    CdDBResult_PG current;
+    size_t currentBytes;
+    std::deque<PGresult*> held;
+    size_t heldBytes;
     int rowsRead;
     int fetchCount;
     int maxBatchRows;
     size_t maxBatchBytes;
-    bool aheadSent;  // the next FETCH is on its way (sent ahead)
     std::vector<NString> fieldNames;
 };
 
