@@ -71,7 +71,7 @@ public:
     // result without rows (PGRES_TUPLES_OK), which ends the stream. -1101
     // when no stream is open; the statement's code (logged) when it failed,
     // which ends the stream too.
-    int nextStreamResult(PGresult*& result);
+    virtual int nextStreamResult(PGresult*& result);
     // Reads and drops what is left of owner's open stream.
     void endStream(const CdDBStreamOwner* owner);
     const CdDBConnectionHandle& getHandle() const { return handle; }

@@ -68,6 +68,16 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     }
 }
 
+void CdDBResult_PG::replaceRows(PGresult* result)
+{
+    if (res != nullptr) {
+        PQclear(res);
+    }
+    res = result;
+    rowIndex = 0;
+    rowCount = res != nullptr ? PQntuples(res) : 0;
+}
+
 int CdDBResult_PG::getFieldCount() const
 {
     return fieldCount;

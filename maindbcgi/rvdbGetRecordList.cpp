@@ -609,10 +609,13 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       askedRows(0),
       gotRows(0),
       status(0),
+      heldStatus(0),
+      aheadStatus(0),
       failedEnd(false),
       cursorOpen(false),
       done(false),
       streaming(false),
+      sentAhead(false),
       dropping(false),
       reposition(false),
       position(0),
@@ -620,6 +623,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       current(0),
       currentBytes(0),
       heldBytes(0),
+      aheadBytes(0),
       rowsRead(0),
       fetchCount(0),
       maxBatchRows(0),
@@ -646,7 +650,8 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
 RvdbCursorResult::~RvdbCursorResult()
 {
     current.clear();
-    dropHeld();
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
     closeCursor(true);
 }
 
@@ -657,27 +662,37 @@ CdDBConnection_PG* RvdbCursorResult::liveConnection() const
 
 void RvdbCursorResult::noteBytes()
 {
-    size_t bytes = heldBytes + currentBytes;
+    size_t bytes = heldBytes + aheadBytes + currentBytes;
     if (bytes > maxBatchBytes) {
         maxBatchBytes = bytes;
     }
 }
 
-void RvdbCursorResult::dropHeld()
+void RvdbCursorResult::keep(Rows& rows, size_t& bytes, PGresult* row)
 {
-    for (PGresult* row : held) {
-        PQclear(row);
-    }
-    held.clear();
-    heldBytes = 0;
+    rows.push_back(row);
+    bytes += PQresultMemorySize(row);
+    position++;
+    noteBytes();
 }
 
-bool RvdbCursorResult::sendFetch()
+void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
+{
+    for (PGresult* row : rows) {
+        PQclear(row);
+    }
+    rows.clear();
+    bytes = 0;
+}
+
+bool RvdbCursorResult::sendFetch(bool early)
 {
     CdDBConnection_PG* pg = liveConnection();
     if (pg == nullptr) {
-        status = CDDB_ERR_NO_RESULT;
-        cursorOpen = false;
+        if (!early) {
+            status = CDDB_ERR_NO_RESULT;
+            cursorOpen = false;
+        }
         return false;
     }
     NString sql;
@@ -691,31 +706,37 @@ bool RvdbCursorResult::sendFetch()
         }
         reposition = false;
     }
+    sql.format("FETCH FORWARD %d FROM %s", nextRows, cursorName.c_str());
+    if (pg->sendStream(sql.c_str(), this) != 0) {
+        if (!early) {
+            status = CDDB_ERR_DB;
+            cursorOpen = false;
+        }
+        return false;
+    }
+    fetchCount++;
     askedRows = nextRows;
     gotRows = 0;
     dropping = false;
     largestRow = 0;
-    sql.format("FETCH FORWARD %d FROM %s", askedRows, cursorName.c_str());
-    fetchCount++;
-    if (pg->sendStream(sql.c_str(), this) != 0) {
-        status = CDDB_ERR_DB;
-        cursorOpen = false;
-        return false;
-    }
     streaming = true;
+    sentAhead = early;
     return true;
 }
 
-PGresult* RvdbCursorResult::readRow()
+int RvdbCursorResult::readRow(PGresult*& row)
 {
     CdDBConnection_PG* pg = liveConnection();
+    row = nullptr;
     PGresult* res = nullptr;
     int code = pg != nullptr ? pg->nextStreamResult(res) : CDDB_ERR_NO_RESULT;
     if (code != 0) {
         streaming = false;
-        status = code;
         cursorOpen = false;  // the transaction is aborted; its end drops the cursor
-        return nullptr;
+        if (pg != nullptr) {
+            pg->endStream(this);
+        }
+        return code;
     }
     if (fieldNames.empty()) {
         int n = PQnfields(res);
@@ -729,7 +750,8 @@ PGresult* RvdbCursorResult::readRow()
         if (bytes > largestRow) {
             largestRow = bytes;
         }
-        return res;
+        row = res;
+        return 0;
     }
     // The end of the FETCH: fewer rows than asked is the end of the cursor,
     // unless rows were dropped to be fetched again.
@@ -752,24 +774,46 @@ PGresult* RvdbCursorResult::readRow()
         rows = static_cast<size_t>(batchRows);
     }
     nextRows = rows < 1 ? 1 : static_cast<int>(rows);
-    return nullptr;
+    return 0;
+}
+
+void RvdbCursorResult::fill()
+{
+    sentAhead = false;
+    while (streaming && heldBytes < RVDB_RECORD_FETCH_BYTES) {
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            heldStatus = code;  // after the rows that came before it
+            return;
+        }
+        if (row == nullptr) {
+            return;
+        }
+        keep(held, heldBytes, row);
+    }
 }
 
 void RvdbCursorResult::finishStream()
 {
     // Another statement waits for the connection: the rest of the FETCH is
-    // held while it fits in RVDB_RECORD_FETCH_BYTES, and dropped after that.
+    // held while all held rows fit in twice RVDB_RECORD_FETCH_BYTES, and
+    // dropped after that.
+    Rows& rows = sentAhead ? ahead : held;
+    size_t& bytes = sentAhead ? aheadBytes : heldBytes;
     while (streaming) {
-        PGresult* row = readRow();
-        if (row == nullptr) {
-            break;
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            (sentAhead ? aheadStatus : heldStatus) = code;
+            return;
         }
-        size_t bytes = PQresultMemorySize(row);
-        if (!dropping && heldBytes + bytes <= RVDB_RECORD_FETCH_BYTES) {
-            held.push_back(row);
-            heldBytes += bytes;
-            position++;
-            noteBytes();
+        if (row == nullptr) {
+            return;
+        }
+        size_t size = PQresultMemorySize(row);
+        if (!dropping && heldBytes + aheadBytes + size <= 2 * size_t(RVDB_RECORD_FETCH_BYTES)) {
+            keep(rows, bytes, row);
         } else {
             dropping = true;
             PQclear(row);
@@ -777,46 +821,67 @@ void RvdbCursorResult::finishStream()
     }
 }
 
+void RvdbCursorResult::takeAhead()
+{
+    if (aheadStatus == 0 && (liveConnection() == nullptr || !inUsableTransaction(connection))) {
+        // Read before a statement that ended or aborted the transaction:
+        // fetched again, they fail as they would have.
+        position -= static_cast<long long>(ahead.size());
+        reposition = true;
+        done = false;
+        drop(ahead, aheadBytes);
+        return;
+    }
+    held.swap(ahead);
+    heldBytes = aheadBytes;
+    aheadBytes = 0;
+    heldStatus = aheadStatus;
+    aheadStatus = 0;
+}
+
 void RvdbCursorResult::load()
 {
-    current.clear();
+    current.replaceRows(nullptr);
     currentBytes = 0;
-    while (status == 0) {
-        PGresult* row = nullptr;
-        if (!held.empty()) {
-            row = held.front();
-            held.pop_front();
-            currentBytes = PQresultMemorySize(row);
-            heldBytes -= currentBytes;
+    while (status == 0 && held.empty()) {
+        if (heldStatus != 0) {
+            status = heldStatus;
+        } else if (!ahead.empty() || aheadStatus != 0) {
+            takeAhead();
         } else if (streaming) {
-            row = readRow();
-            if (row == nullptr) {
-                continue;  // the FETCH ended (or failed)
-            }
-            currentBytes = PQresultMemorySize(row);
-            position++;
+            fill();
         } else if (done || !cursorOpen) {
             closeCursor(false);
             return;
-        } else if (!sendFetch()) {
+        } else if (!sendFetch(false)) {
             return;
         }
-        if (row != nullptr) {
-            current.attach(connectionHandle, row);
-            noteBytes();
-            return;
-        }
+    }
+    if (held.empty()) {
+        return;
+    }
+    PGresult* row = held.front();
+    held.pop_front();
+    currentBytes = PQresultMemorySize(row);
+    heldBytes -= currentBytes;
+    if (current.getFieldCount() > 0) {
+        current.replaceRows(row);  // the columns were read with the first row
+    } else {
+        current.attach(connectionHandle, row);
+    }
+    if (!streaming && ahead.empty() && !done && !reposition && cursorOpen && heldStatus == 0 &&
+        aheadStatus == 0) {
+        sendFetch(true);  // the server makes the next rows while these are used
     }
 }
 
 void RvdbCursorResult::closeCursor(bool checkExists)
 {
     CdDBConnection_PG* conn = liveConnection();
-    if (streaming) {
-        streaming = false;
-        if (conn != nullptr) {
-            conn->endStream(this);  // the rest of the FETCH is not wanted
-        }
+    streaming = false;
+    sentAhead = false;
+    if (conn != nullptr) {
+        conn->endStream(this);  // the rest of the FETCH is not wanted
     }
     if (!cursorOpen) {
         return;
@@ -846,7 +911,8 @@ void RvdbCursorResult::clear()
 {
     current.clear();
     currentBytes = 0;
-    dropHeld();
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
     closeCursor(true);
     done = true;
 }

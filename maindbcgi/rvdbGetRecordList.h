@@ -8,10 +8,9 @@
 // stable order.
 //
 // Without paging (limit and offset 0) and inside a transaction the rows are
-// read through a cursor one row at a time: the result handle then holds the
-// current row and, while other statements use the connection, at most
-// RVDB_RECORD_FETCH_BYTES bytes of rows read ahead, so a whole table never
-// sits in memory.
+// read through a cursor one row at a time: the result handle then holds at
+// most twice RVDB_RECORD_FETCH_BYTES of rows and one row more, whatever the
+// order of their sizes, so a whole table never sits in memory.
 #ifndef RVDBGETRECORDLIST_H
 #define RVDBGETRECORDLIST_H
 
@@ -34,9 +33,8 @@ class CdDBSqlEncoder;
 // FETCHes of the streamed record query: at most RVDB_RECORD_FETCH_ROWS rows;
 // the first asks for RVDB_RECORD_FIRST_FETCH_ROWS, each next one for at most
 // four times the last and as many rows of the last FETCH's largest as
-// RVDB_RECORD_FETCH_BYTES hold. The rows of a FETCH are held only while
-// other statements need the connection, and then at most
-// RVDB_RECORD_FETCH_BYTES of them.
+// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode) and
+// are held up to RVDB_RECORD_FETCH_BYTES, read ahead up to as many again.
 enum {
     RVDB_RECORD_FETCH_ROWS = 1000,
     RVDB_RECORD_FIRST_FETCH_ROWS = 16,
@@ -134,13 +132,17 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
                        RvdbRecordList& list, const RvDbSearchFilterList& filters,
                        const RvPairList& sorts, int limit, int offset, int* recordCount);
 
-// Result of the streamed record query: reads the rows of an open cursor one
-// at a time, each FETCH in single-row mode. When another statement needs the
-// connection while a FETCH is still coming in, its rows are held up to
-// RVDB_RECORD_FETCH_BYTES; the rest are dropped and fetched again later (the
-// cursor is declared SCROLL to go back to them). Used through
-// CdDBResultHandle like any result. A failed fetch sets the status; the
-// values of the row then read as that code, and next() ends the rows.
+// Result of the streamed record query. Each FETCH comes in one row at a
+// time: its rows are held up to RVDB_RECORD_FETCH_BYTES and the rest read
+// as the held ones are used. Once a FETCH has come in whole, the next one is
+// sent ahead; when another statement needs the connection, the rows on
+// their way are held while all held rows stay within twice
+// RVDB_RECORD_FETCH_BYTES, and the rest are dropped and fetched again (the
+// cursor is declared SCROLL to go back to them). Rows read ahead stand only
+// while the transaction does. Used through CdDBResultHandle like any
+// result. A fetch that fails sets the status once the rows that came before
+// the failure are passed; the values of the row then read as that code, and
+// next() ends the rows.
 class RvdbCursorResult : public CdDBResult, private CdDBStreamOwner {
 public:
     // Declares cursor cursorName for selectSql on connection (a PostgreSQL
@@ -172,16 +174,26 @@ public:
     bool isCursorOpen() const { return cursorOpen; }
 
 private:
+    typedef std::deque<PGresult*> Rows;
+
     void finishStream() override;
     CdDBConnection_PG* liveConnection() const;
-    // Makes the next row current: a held one, else the next of the FETCH,
-    // else the first of a new FETCH. No row at the end or on failure.
+    // Makes the next row current; no row at the end or on failure.
     void load();
-    bool sendFetch();
-    // The next row of the open FETCH; null at its end or on failure.
-    PGresult* readRow();
+    // Sends the next FETCH; ahead: before its rows are needed, and
+    // without a failure of its own.
+    bool sendFetch(bool ahead);
+    // The next result of the open FETCH: 0 and a row, 0 and null at its
+    // end, or the code of its failure.
+    int readRow(PGresult*& row);
+    // Holds rows of the open FETCH up to RVDB_RECORD_FETCH_BYTES.
+    void fill();
+    // The rows read ahead become the held ones, or are dropped when the
+    // transaction no longer stands.
+    void takeAhead();
+    void keep(Rows& rows, size_t& bytes, PGresult* row);
+    void drop(Rows& rows, size_t& bytes);
     void noteBytes();
-    void dropHeld();
     void closeCursor(bool checkExists);
 
     CdDBConnection_PG* connection;
@@ -189,21 +201,26 @@ private:
     NString cursorName;
     int batchRows;
     int nextRows;    // rows of the next FETCH
-    int askedRows;   // rows the last FETCH asked for
+    int askedRows;   // rows the open or last FETCH asked for
     int gotRows;     // rows it gave so far
     int status;
+    int heldStatus;  // failure that follows the held rows
+    int aheadStatus; // failure that follows the rows read ahead
     bool failedEnd;
     bool cursorOpen;
-    bool done;       // the cursor has no more rows
-    bool streaming;  // a FETCH is coming in
-    bool dropping;   // rows of this FETCH were dropped
-    bool reposition; // the cursor has to go back to position
+    bool done;        // the cursor has no more rows
+    bool streaming;   // a FETCH is coming in
+    bool sentAhead;   // that FETCH was sent ahead
+    bool dropping;    // rows of the open FETCH were dropped
+    bool reposition;  // the cursor has to go back to position
     long long position;  // rows of the cursor taken so far
-    size_t largestRow;   // bytes of the largest row of the last FETCH
+    size_t largestRow;   // bytes of the largest row of the open or last FETCH
     CdDBResult_PG current;
     size_t currentBytes;
-    std::deque<PGresult*> held;
+    Rows held;
     size_t heldBytes;
+    Rows ahead;
+    size_t aheadBytes;
     int rowsRead;
     int fetchCount;
     int maxBatchRows;
