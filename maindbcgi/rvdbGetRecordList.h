@@ -180,9 +180,9 @@ private:
     CdDBConnection_PG* liveConnection() const;
     // Makes the next row current; no row at the end or on failure.
     void load();
-    // Sends the next FETCH; ahead: before its rows are needed, and
-    // without a failure of its own.
-    bool sendFetch(bool ahead);
+    // Sends the next FETCH; early: ahead of its rows being needed, when a
+    // send that fails is left to the FETCH sent later.
+    bool sendFetch(bool early);
     // The next result of the open FETCH: 0 and a row, 0 and null at its
     // end, or the code of its failure.
     int readRow(PGresult*& row);

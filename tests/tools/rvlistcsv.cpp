@@ -7,9 +7,8 @@
 // holds ja/message and ja/vikra; RV_TRACE, when set, is the trace file.
 // With the argument --save-state it saves an empty page state for the
 // request's "tid" and "wid" instead (for the benchmark).
-// RV_TEST_FAULT makes the record rows fail part way: "value" (the values of
-// the second row cannot be read) or "cell" (the second cell cannot be
-// formatted).
+// RV_TEST_FAULT makes the record rows fail part way: "value" (the second
+// row cannot be read) or "cell" (the second cell cannot be formatted).
 // On a failure the result code goes to standard error and the exit status
 // is 1.
 #include <cstdio>
