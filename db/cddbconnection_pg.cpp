@@ -45,9 +45,8 @@ bool isQuotedConnectValue(const char* v, size_t len)
 CdDBConnection_PG::CdDBConnection_PG(int retries, int waitSeconds)
     : CdDBConnection(retries, waitSeconds),
       conn(nullptr),
-      aheadPending(false),
-      aheadHeld(false),
-      aheadResult(nullptr),
+      streamOpen(false),
+      streamOwner(nullptr),
       encoder(this, false),
       handle(this)
 {
@@ -142,7 +141,7 @@ int CdDBConnection_PG::connect(const char* user, const char* password, const cha
 
 int CdDBConnection_PG::setUpSession()
 {
-    settleAhead();
+    settleStream();
     PQsetNoticeProcessor(conn, ignoreNotice, nullptr);
     int ret = execPlain("SET client_encoding TO UTF8");
     if (ret == 0) {
@@ -186,40 +185,41 @@ int CdDBConnection_PG::setUpSession()
 
 PGconn* CdDBConnection_PG::getPGconn() const
 {
-    settleAhead();
+    settleStream();
     return conn;
 }
 
-void CdDBConnection_PG::settleAhead() const
+void CdDBConnection_PG::settleStream() const
 {
-    if (!aheadPending) {
+    if (!streamOpen) {
         return;
     }
-    aheadPending = false;
-    aheadHeld = true;
-    aheadResult = conn != nullptr ? PQgetResult(conn) : nullptr;
-    // One statement gives one result; read on to the end of its answer.
+    CdDBStreamOwner* owner = streamOwner;
+    streamOwner = nullptr;
+    if (owner != nullptr) {
+        owner->finishStream();
+    }
+    dropStreamRows();
+}
+
+void CdDBConnection_PG::dropStreamRows() const
+{
+    if (!streamOpen) {
+        return;
+    }
+    streamOpen = false;
+    streamOwner = nullptr;
     if (conn != nullptr) {
-        while (PGresult* extra = PQgetResult(conn)) {
-            PQclear(extra);
+        while (PGresult* rest = PQgetResult(conn)) {
+            PQclear(rest);
         }
     }
 }
 
-void CdDBConnection_PG::dropAhead() const
+int CdDBConnection_PG::sendStream(const char* statement, CdDBStreamOwner* owner)
 {
-    settleAhead();
-    if (aheadResult != nullptr) {
-        PQclear(aheadResult);
-    }
-    aheadResult = nullptr;
-    aheadHeld = false;
-}
-
-int CdDBConnection_PG::sendAhead(const char* statement)
-{
-    settleAhead();
-    if (conn == nullptr || statement == nullptr || aheadHeld) {
+    settleStream();
+    if (conn == nullptr || statement == nullptr) {
         return -1;
     }
     log("%s", statement);
@@ -227,21 +227,44 @@ int CdDBConnection_PG::sendAhead(const char* statement)
         reportError();
         return -1;
     }
-    aheadPending = true;
-    aheadSql = NString(statement);
+    streamOpen = true;
+    streamOwner = owner;
+    streamSql = NString(statement);
+    if (PQsetSingleRowMode(conn) != 1) {
+        dropStreamRows();
+        return -1;
+    }
     return 0;
 }
 
-CdDBResultHandle CdDBConnection_PG::takeAhead()
+int CdDBConnection_PG::nextStreamResult(PGresult*& result)
 {
-    settleAhead();
-    if (!aheadHeld) {
-        return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
+    result = nullptr;
+    if (!streamOpen || conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
     }
-    PGresult* result = aheadResult;
-    aheadResult = nullptr;
-    aheadHeld = false;
-    return resultHandle(result, aheadSql.c_str());
+    PGresult* r = PQgetResult(conn);
+    if (r != nullptr && PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+        result = r;
+        return 0;
+    }
+    int code = r != nullptr ? mapStatus(r) : CDDB_ERR_DB;
+    if (code != 0) {
+        reportError();
+        log("DB access:sql[%s]sts[%d]err[%s]", streamSql.c_str(), code, errorMessage);
+        PQclear(r);
+        r = nullptr;
+    }
+    dropStreamRows();
+    result = r;
+    return code;
+}
+
+void CdDBConnection_PG::endStream(const CdDBStreamOwner* owner)
+{
+    if (streamOpen && streamOwner == owner) {
+        dropStreamRows();
+    }
 }
 
 CdDBResultHandle CdDBConnection_PG::resultHandle(PGresult* result, const char* sqlText)
@@ -264,7 +287,7 @@ CdDBResultHandle CdDBConnection_PG::resultHandle(PGresult* result, const char* s
 
 int CdDBConnection_PG::serverBackslashEscapes() const
 {
-    settleAhead();
+    settleStream();
     if (conn == nullptr) {
         return -1;
     }
@@ -277,7 +300,7 @@ int CdDBConnection_PG::serverBackslashEscapes() const
 
 void CdDBConnection_PG::closeConnection()
 {
-    dropAhead();
+    dropStreamRows();
     if (conn != nullptr) {
         PQfinish(conn);
         conn = nullptr;
@@ -317,7 +340,7 @@ int CdDBConnection_PG::execPlain(const char* statement)
     if (statement == nullptr) {
         statement = "";
     }
-    settleAhead();
+    settleStream();
     log("%s", statement);
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
@@ -364,7 +387,7 @@ int CdDBConnection_PG::rollback()
 
 CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
 {
-    settleAhead();
+    settleStream();
     if (sql.isNullOrEmpty()) {
         return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_NO_RESULT));
     }
@@ -442,7 +465,7 @@ int CdDBConnection_PG::mapStatus(PGresult* result)
 
 int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
 {
-    settleAhead();
+    settleStream();
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
@@ -469,7 +492,7 @@ int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
 
 int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
 {
-    settleAhead();
+    settleStream();
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }

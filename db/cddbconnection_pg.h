@@ -11,6 +11,18 @@
 #include "cddbconnection.h"
 #include "cddbsqlencoder.h"
 
+// The owner of a row stream (CdDBConnection_PG::sendStream).
+class CdDBStreamOwner {
+public:
+    // Called before any other use of the connection while the stream is
+    // open: read what of it is wanted (nextStreamResult); the connection
+    // drops the rest.
+    virtual void finishStream() = 0;
+
+protected:
+    ~CdDBStreamOwner() = default;
+};
+
 class CdDBConnection_PG : public CdDBConnection {
 public:
     CdDBConnection_PG(int retryCount, int retryWaitSeconds);
@@ -47,17 +59,21 @@ public:
     // single-quoted value, else quoted with \ before ' and \.
     static std::string quoteConnectValue(const char* value);
 
-    // The libpq connection, with a statement sent ahead read first.
+    // The libpq connection, after an open row stream is finished.
     PGconn* getPGconn() const;
-    // Sends sql (logged now) and returns without waiting for its result,
-    // which takeAhead() gives later; any other use of the connection reads
-    // that result first and keeps it for takeAhead(). 0, or -1 (not
-    // connected, a statement already ahead, or the send failed: nothing was
-    // sent, so run the statement the usual way).
-    int sendAhead(const char* sql);
-    // The result of the statement sent ahead, as execute() would have
-    // given it; code -1101 when none is ahead.
-    CdDBResultHandle takeAhead();
+    // Sends sql (logged) and returns without waiting: its rows then come one
+    // at a time through nextStreamResult. Any other use of the connection
+    // first asks owner to finish the stream. 0, or -1 (not connected or the
+    // send failed: nothing is open).
+    int sendStream(const char* sql, CdDBStreamOwner* owner);
+    // The next result of the open stream, which the caller frees with
+    // PQclear: 0 and one row (PGRES_SINGLE_TUPLE), or 0 and the closing
+    // result without rows (PGRES_TUPLES_OK), which ends the stream. -1101
+    // when no stream is open; the statement's code (logged) when it failed,
+    // which ends the stream too.
+    virtual int nextStreamResult(PGresult*& result);
+    // Reads and drops what is left of owner's open stream.
+    void endStream(const CdDBStreamOwner* owner);
     const CdDBConnectionHandle& getHandle() const { return handle; }
     // lo_export of one large object inside a savepoint, so that a failure
     // leaves the transaction usable. 0, -1 failed, -1101 not connected.
@@ -82,16 +98,15 @@ private:
     CdDBResultHandle resultHandle(PGresult* result, const char* sqlText);
     void closeConnection();
     int setUpSession();
-    // Reads the result of the statement sent ahead, if one is in flight.
-    void settleAhead() const;
-    void dropAhead() const;
+    // Has the owner of an open stream finish it, then drops what is left.
+    void settleStream() const;
+    void dropStreamRows() const;
 
     PGconn* conn;
-    // The statement sent ahead: in flight, or its result read and held.
-    mutable bool aheadPending;
-    mutable bool aheadHeld;
-    mutable PGresult* aheadResult;
-    NString aheadSql;
+    // The open row stream and its owner.
+    mutable bool streamOpen;
+    mutable CdDBStreamOwner* streamOwner;
+    NString streamSql;
     std::vector<char> loBuffer;  // chunk buffer of copyLargeObject
     NString sql;
     CdDBSqlEncoder_PG encoder;

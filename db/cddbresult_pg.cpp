@@ -56,6 +56,7 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     res = result;
     connection = handle;
     affectedRows = 0;
+    rowIndex = 0;
     if (res != nullptr) {
         long n = strtol(PQcmdTuples(res), nullptr, 10);
         affectedRows = n > INT32_MAX ? INT32_MAX : static_cast<int>(n < 0 ? 0 : n);
@@ -65,6 +66,16 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
         for (int i = 0; i < fieldCount; i++)
             byteaColumn[static_cast<size_t>(i)] = PQftype(res, i) == OID_BYTEA;
     }
+}
+
+void CdDBResult_PG::replaceRows(PGresult* result)
+{
+    if (res != nullptr) {
+        PQclear(res);
+    }
+    res = result;
+    rowIndex = 0;
+    rowCount = res != nullptr ? PQntuples(res) : 0;
 }
 
 int CdDBResult_PG::getFieldCount() const

@@ -28,6 +28,9 @@ public:
 
     // Takes the libpq result and shares the connection's handle.
     void attach(const CdDBConnectionHandle& connection, PGresult* result);
+    // Takes another result of the same columns in place of the one
+    // attached (null: none), keeping what was read of its columns.
+    void replaceRows(PGresult* result);
 
 private:
     int status;

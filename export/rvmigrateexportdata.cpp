@@ -228,7 +228,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
         EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
         return -1;
     }
-    // A fetch that failed between two batches ends the rows early.
+    // A fetch that failed ends the rows early.
     if (records && records->getStatus() != 0) {
         EXPORTTRACE("ret[%d] csvfilepath[%s]", records->getStatus(), path.c_str());
         return records->getStatus();

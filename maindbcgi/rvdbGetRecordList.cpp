@@ -344,8 +344,9 @@ int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
     }
 
     CdDBResultHandle rows;
-    if (limit <= 0 && offset <= 0 && inUsableTransaction(connection)) {
-        // A whole table: read it through a cursor, one batch at a time.
+    if (limit <= 0 && offset <= 0 && dynamic_cast<CdDBConnection_PG*>(connection) != nullptr &&
+        inUsableTransaction(connection)) {
+        // A whole table: read it through a cursor, one row at a time.
         NString cursor;
         cursor.format("rvdbreccur%u", nextCursorNumber());
         rows = CdDBResultHandle(
@@ -601,145 +602,291 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
 
 RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const char* selectSql,
                                    int rowsPerBatch)
-    : connection(conn),
-      hasHandle(false),
+    : connection(dynamic_cast<CdDBConnection_PG*>(conn)),
       cursorName(name != nullptr ? name : ""),
       batchRows(rowsPerBatch > 0 ? rowsPerBatch : RVDB_RECORD_FETCH_ROWS),
       nextRows(batchRows < RVDB_RECORD_FIRST_FETCH_ROWS ? batchRows : RVDB_RECORD_FIRST_FETCH_ROWS),
       askedRows(0),
+      gotRows(0),
       status(0),
+      heldStatus(0),
+      aheadStatus(0),
       failedEnd(false),
       cursorOpen(false),
       done(false),
-      rowsInBatch(0),
-      lastBatchRows(0),
+      streaming(false),
+      sentAhead(false),
+      dropping(false),
+      reposition(false),
+      position(0),
+      largestRow(0),
+      current(0),
+      currentBytes(0),
+      heldBytes(0),
+      aheadBytes(0),
       rowsRead(0),
       fetchCount(0),
       maxBatchRows(0),
-      maxBatchBytes(0),
-      aheadSent(false)
+      maxBatchBytes(0)
 {
-    CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
-    if (pg != nullptr) {
-        connectionHandle = pg->getHandle();
-        hasHandle = true;
+    if (connection != nullptr) {
+        connectionHandle = connection->getHandle();
     }
-    if (conn == nullptr || selectSql == nullptr || cursorName.isNullOrEmpty()) {
+    if (connection == nullptr || selectSql == nullptr || cursorName.isNullOrEmpty()) {
         status = CDDB_ERR_ARG;
         return;
     }
     NStringBuffer sql(4096);
-    sql.appendf("DECLARE %s NO SCROLL CURSOR FOR %s", cursorName.c_str(), selectSql);
-    CdDBResultHandle r = runStatement(conn, sql.c_str());
+    sql.appendf("DECLARE %s SCROLL CURSOR FOR %s", cursorName.c_str(), selectSql);
+    CdDBResultHandle r = runStatement(connection, sql.c_str());
     if (r->isError()) {
         status = r->getStatus();
         return;
     }
     cursorOpen = true;
-    fetchBatch();
+    load();
 }
 
 RvdbCursorResult::~RvdbCursorResult()
 {
-    batch = CdDBResultHandle();
+    current.clear();
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
     closeCursor(true);
 }
 
-CdDBConnection* RvdbCursorResult::liveConnection() const
+CdDBConnection_PG* RvdbCursorResult::liveConnection() const
 {
-    return hasHandle ? connectionHandle.get() : connection;
+    return connectionHandle.get() != nullptr ? connection : nullptr;
 }
 
-void RvdbCursorResult::fetchBatch()
+void RvdbCursorResult::noteBytes()
 {
-    batch = CdDBResultHandle();  // the old batch goes before the next arrives
-    rowsInBatch = 0;
-    CdDBConnection* conn = liveConnection();
-    if (conn == nullptr) {
-        status = CDDB_ERR_NO_RESULT;
-        cursorOpen = false;
-        return;
-    }
-    NString sql;
-    CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
-    CdDBResultHandle r;
-    if (aheadSent && pg != nullptr) {
-        r = pg->takeAhead();
-        // A batch read ahead stands only while its transaction does: after
-        // a statement that ended or aborted it, the fetch is sent again and
-        // fails as it would have.
-        if (!r->isError() && !inUsableTransaction(conn)) {
-            r = CdDBResultHandle();
-        }
-    }
-    aheadSent = false;
-    if (!r) {
-        askedRows = nextRows;
-        sql.format("FETCH FORWARD %d FROM %s", askedRows, cursorName.c_str());
-        r = runStatement(conn, sql.c_str());
-    }
-    fetchCount++;
-    if (r->isError()) {
-        status = r->getStatus();
-        cursorOpen = false;  // the transaction is aborted; its end drops the cursor
-        return;
-    }
-    if (fieldNames.empty()) {
-        int n = r->getFieldCount();
-        for (int i = 0; i < n; i++) {
-            NString name;
-            r->getFieldName(name, i);
-            fieldNames.push_back(name);
-        }
-    }
-    int got = r->getAffectedRows();
-    size_t bytes = r->getMemorySize();
-    lastBatchRows = got;
-    if (got > maxBatchRows) {
-        maxBatchRows = got;
-    }
+    size_t bytes = heldBytes + aheadBytes + currentBytes;
     if (bytes > maxBatchBytes) {
         maxBatchBytes = bytes;
     }
-    batch = r;
-    if (got < askedRows) {
-        done = true;
-        closeCursor(false);
-        return;
+}
+
+void RvdbCursorResult::keep(Rows& rows, size_t& bytes, PGresult* row)
+{
+    rows.push_back(row);
+    bytes += PQresultMemorySize(row);
+    position++;
+    noteBytes();
+}
+
+void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
+{
+    for (PGresult* row : rows) {
+        PQclear(row);
     }
-    // The next batch grows while rows are small and shrinks after large
-    // ones, so that a batch stays near RVDB_RECORD_FETCH_BYTES.
-    size_t perRow = got > 0 ? bytes / static_cast<size_t>(got) : 0;
+    rows.clear();
+    bytes = 0;
+}
+
+bool RvdbCursorResult::sendFetch(bool early)
+{
+    CdDBConnection_PG* pg = liveConnection();
+    if (pg == nullptr) {
+        if (!early) {
+            status = CDDB_ERR_NO_RESULT;
+            cursorOpen = false;
+        }
+        return false;
+    }
+    NString sql;
+    if (reposition) {
+        sql.format("MOVE ABSOLUTE %lld FROM %s", position, cursorName.c_str());
+        CdDBResultHandle r = runStatement(pg, sql.c_str());
+        if (r->isError()) {
+            status = r->getStatus();
+            cursorOpen = false;  // the transaction is aborted; its end drops the cursor
+            return false;
+        }
+        reposition = false;
+    }
+    sql.format("FETCH FORWARD %d FROM %s", nextRows, cursorName.c_str());
+    if (pg->sendStream(sql.c_str(), this) != 0) {
+        if (!early) {
+            status = CDDB_ERR_DB;
+            cursorOpen = false;
+        }
+        return false;
+    }
+    fetchCount++;
+    askedRows = nextRows;
+    gotRows = 0;
+    dropping = false;
+    largestRow = 0;
+    streaming = true;
+    sentAhead = early;
+    return true;
+}
+
+int RvdbCursorResult::readRow(PGresult*& row)
+{
+    CdDBConnection_PG* pg = liveConnection();
+    row = nullptr;
+    PGresult* res = nullptr;
+    int code = pg != nullptr ? pg->nextStreamResult(res) : CDDB_ERR_NO_RESULT;
+    if (code != 0) {
+        streaming = false;
+        cursorOpen = false;  // the transaction is aborted; its end drops the cursor
+        if (pg != nullptr) {
+            pg->endStream(this);
+        }
+        return code;
+    }
+    if (fieldNames.empty()) {
+        int n = PQnfields(res);
+        for (int i = 0; i < n; i++) {
+            fieldNames.push_back(NString(static_cast<const char*>(PQfname(res, i))));
+        }
+    }
+    if (PQresultStatus(res) == PGRES_SINGLE_TUPLE) {
+        gotRows++;
+        size_t bytes = PQresultMemorySize(res);
+        if (bytes > largestRow) {
+            largestRow = bytes;
+        }
+        row = res;
+        return 0;
+    }
+    // The end of the FETCH: fewer rows than asked is the end of the cursor,
+    // unless rows were dropped to be fetched again.
+    PQclear(res);
+    streaming = false;
+    if (gotRows > maxBatchRows) {
+        maxBatchRows = gotRows;
+    }
+    if (dropping) {
+        reposition = true;
+    } else if (gotRows < askedRows) {
+        done = true;
+    }
+    // The next FETCH grows while rows are small and shrinks after large ones.
     size_t rows = static_cast<size_t>(askedRows) * 4;
-    if (perRow > 0 && rows > RVDB_RECORD_FETCH_BYTES / perRow) {
-        rows = RVDB_RECORD_FETCH_BYTES / perRow;
+    if (largestRow > 0 && rows > RVDB_RECORD_FETCH_BYTES / largestRow) {
+        rows = RVDB_RECORD_FETCH_BYTES / largestRow;
     }
     if (rows > static_cast<size_t>(batchRows)) {
         rows = static_cast<size_t>(batchRows);
     }
     nextRows = rows < 1 ? 1 : static_cast<int>(rows);
-    if (pg != nullptr && bytes <= RVDB_RECORD_AHEAD_BYTES) {
-        // The server makes the next batch while this one is read.
-        askedRows = nextRows;
-        sql.format("FETCH FORWARD %d FROM %s", askedRows, cursorName.c_str());
-        aheadSent = pg->sendAhead(sql.c_str()) == 0;
+    return 0;
+}
+
+void RvdbCursorResult::fill()
+{
+    sentAhead = false;
+    while (streaming && heldBytes < RVDB_RECORD_FETCH_BYTES) {
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            heldStatus = code;  // after the rows that came before it
+            return;
+        }
+        if (row == nullptr) {
+            return;
+        }
+        keep(held, heldBytes, row);
+    }
+}
+
+void RvdbCursorResult::finishStream()
+{
+    // Another statement waits for the connection: the rest of the FETCH is
+    // held while all held rows fit in twice RVDB_RECORD_FETCH_BYTES, and
+    // dropped after that.
+    Rows& rows = sentAhead ? ahead : held;
+    size_t& bytes = sentAhead ? aheadBytes : heldBytes;
+    while (streaming) {
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            (sentAhead ? aheadStatus : heldStatus) = code;
+            return;
+        }
+        if (row == nullptr) {
+            return;
+        }
+        size_t size = PQresultMemorySize(row);
+        if (!dropping && heldBytes + aheadBytes + size <= 2 * size_t(RVDB_RECORD_FETCH_BYTES)) {
+            keep(rows, bytes, row);
+        } else {
+            dropping = true;
+            PQclear(row);
+        }
+    }
+}
+
+void RvdbCursorResult::takeAhead()
+{
+    if (aheadStatus == 0 && (liveConnection() == nullptr || !inUsableTransaction(connection))) {
+        // Read before a statement that ended or aborted the transaction:
+        // fetched again, they fail as they would have.
+        position -= static_cast<long long>(ahead.size());
+        reposition = true;
+        done = false;
+        drop(ahead, aheadBytes);
+        return;
+    }
+    held.swap(ahead);
+    heldBytes = aheadBytes;
+    aheadBytes = 0;
+    heldStatus = aheadStatus;
+    aheadStatus = 0;
+}
+
+void RvdbCursorResult::load()
+{
+    current.replaceRows(nullptr);
+    currentBytes = 0;
+    while (status == 0 && held.empty()) {
+        if (heldStatus != 0) {
+            status = heldStatus;
+        } else if (!ahead.empty() || aheadStatus != 0) {
+            takeAhead();
+        } else if (streaming) {
+            fill();
+        } else if (done || !cursorOpen) {
+            closeCursor(false);
+            return;
+        } else if (!sendFetch(false)) {
+            return;
+        }
+    }
+    if (held.empty()) {
+        return;
+    }
+    PGresult* row = held.front();
+    held.pop_front();
+    currentBytes = PQresultMemorySize(row);
+    heldBytes -= currentBytes;
+    if (current.getFieldCount() > 0) {
+        current.replaceRows(row);  // the columns were read with the first row
+    } else {
+        current.attach(connectionHandle, row);
+    }
+    if (!streaming && ahead.empty() && !done && !reposition && cursorOpen && heldStatus == 0 &&
+        aheadStatus == 0) {
+        sendFetch(true);  // the server makes the next rows while these are used
     }
 }
 
 void RvdbCursorResult::closeCursor(bool checkExists)
 {
-    if (aheadSent) {
-        aheadSent = false;
-        CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(liveConnection());
-        if (pg != nullptr) {
-            pg->takeAhead();  // the batch read ahead is not wanted
-        }
+    CdDBConnection_PG* conn = liveConnection();
+    streaming = false;
+    sentAhead = false;
+    if (conn != nullptr) {
+        conn->endStream(this);  // the rest of the FETCH is not wanted
     }
     if (!cursorOpen) {
         return;
     }
     cursorOpen = false;
-    CdDBConnection* conn = liveConnection();
     if (conn == nullptr) {
         return;
     }
@@ -747,7 +894,7 @@ void RvdbCursorResult::closeCursor(bool checkExists)
     if (checkExists) {
         // Closing a cursor that a finished transaction already dropped would
         // abort the transaction now running: close only what is still open.
-        if (!inUsableTransaction(conn) || dynamic_cast<CdDBConnection_PG*>(conn) == nullptr) {
+        if (!inUsableTransaction(conn)) {
             return;
         }
         sql.format("select 1 from pg_cursors where name='%s'", cursorName.c_str());
@@ -762,7 +909,10 @@ void RvdbCursorResult::closeCursor(bool checkExists)
 
 void RvdbCursorResult::clear()
 {
-    batch = CdDBResultHandle();
+    current.clear();
+    currentBytes = 0;
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
     closeCursor(true);
     done = true;
 }
@@ -789,10 +939,10 @@ int RvdbCursorResult::getValue(NString& out, int column) const
     if (status != 0) {
         return status;
     }
-    if (!batch) {
-        return CDDB_ERR_NO_RESULT;
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
     }
-    return batch->getValue(out, column);
+    return current.getValue(out, column);
 }
 
 int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
@@ -802,10 +952,10 @@ int RvdbCursorResult::peekValue(int column, const char*& text, int& length) cons
     if (status != 0) {
         return status;
     }
-    if (!batch) {
-        return CDDB_ERR_NO_RESULT;
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
     }
-    return batch->peekValue(column, text, length);
+    return current.peekValue(column, text, length);
 }
 
 int RvdbCursorResult::exportLob(int column, const char* filePath)
@@ -813,10 +963,10 @@ int RvdbCursorResult::exportLob(int column, const char* filePath)
     if (status != 0) {
         return status;
     }
-    if (!batch) {
-        return CDDB_ERR_NO_RESULT;
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
     }
-    return batch->exportLob(column, filePath);
+    return current.exportLob(column, filePath);
 }
 
 int RvdbCursorResult::next()
@@ -825,18 +975,11 @@ int RvdbCursorResult::next()
         failedEnd = true;
         return status;
     }
-    if (!batch || batch->isEOF()) {
+    if (current.isEOF()) {
         return 0;
     }
-    batch->next();
     rowsRead++;
-    rowsInBatch++;
-    // At the end of a batch: fetch the next one unless the cursor said it
-    // had no more (a batch longer than reported fetches again, so that a
-    // closed cursor fails loudly instead of ending the rows early).
-    if (batch->isEOF() && (!done || rowsInBatch > lastBatchRows)) {
-        fetchBatch();
-    }
+    load();
     return status;
 }
 
@@ -845,5 +988,5 @@ bool RvdbCursorResult::isEOF() const
     if (status != 0) {
         return failedEnd;
     }
-    return !batch || batch->isEOF();
+    return current.isEOF();
 }

@@ -938,6 +938,38 @@ TEST_F(ExportBatOwnDbTest, LargeRowsExportInBoundedMemory)
     EXPECT_EQ(header + "1," + body, csv.substr(0, header.size() + 2 + body.size()));
 }
 
+// Short rows first and then rows of a megabyte: the large ones are read a few
+// at a time all the same.
+TEST_F(ExportBatOwnDbTest, SkewedRowsExportInBoundedMemory)
+{
+    const int shortRows = 336;  // the FETCH after them asks for 1000 rows
+    const int largeRows = 160;
+    const std::string body = "日本語の本文、";  // 21 bytes
+    const int repeat = 50000;                  // about 1 MB a row
+    ASSERT_EQ("", own->exec("insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
+                            "(32, '0', 32, '偏った行', now());"
+                            "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) values "
+                            "(32, -1, 'key', 'キー', 0, 'key'), (32, 1, 'texts', '本文', 10, 'texts');"
+                            "create table tbl00032 (rvkey numeric(9) primary key, col00001 text);"
+                            "insert into tbl00032 select g, case when g <= " + std::to_string(shortRows) +
+                            " then 'short' else repeat('" + body + "', " + std::to_string(repeat) +
+                            ") end from generate_series(1, " + std::to_string(shortRows + largeRows) + ") g;"
+                            "alter table tbl00032 owner to vikra"));
+#if !defined(__SANITIZE_ADDRESS__)
+    addressLimitKiB = "131072";  // 128 MiB
+#endif
+    RunResult r = runWith({ "-range", "assign", "-dbname", "偏った行" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
+    std::string csv = rvtest::readFile(files + "/tbl00032/data.csv");
+    size_t want = std::string("\xEF\xBB\xBF" "キー,本文\r\n").size();
+    for (int k = 1; k <= shortRows + largeRows; ++k)
+        want += std::to_string(k).size() + 1 + (k <= shortRows ? 5 : body.size() * repeat) + 2;
+    EXPECT_EQ(want, csv.size());
+    std::string turn = "\r\n" + std::to_string(shortRows) + ",short\r\n" + std::to_string(shortRows + 1) + "," + body;
+    EXPECT_NE(std::string::npos, csv.find(turn));
+}
+
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
 {
     ASSERT_EQ("", own->exec("update rv_tbl set tbl_lname = E'部署''s \\\\x' where tbl_id = 4;"

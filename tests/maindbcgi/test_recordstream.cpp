@@ -118,6 +118,62 @@ TEST_F(RecordStream, StatementsBetweenRowsKeepTheBatches)
     EXPECT_FALSE(cursor->isCursorOpen());
 }
 
+// Short rows and then large ones: what the result holds stays within the
+// byte bound, whether other statements come between the rows (the rows on
+// their way are then held up to twice the bound, the rest fetched again) or
+// not.
+TEST_F(RecordStream, SkewedRowsStayWithinTheByteBound)
+{
+    const int shortRows = 336;  // FETCHes of 16, 64 and 256 rows: the next asks for 1000
+    const int largeRows = 24;
+    const int largeBytes = 512 * 1024;
+    ASSERT_EQ("", db->exec("CREATE TABLE tbl00010 (rvkey numeric(9) PRIMARY KEY, col00001 text);"
+                           "INSERT INTO tbl00010 SELECT g, CASE WHEN g <= " + std::to_string(shortRows) +
+                           " THEN 's' || g ELSE lpad(g::text, " + std::to_string(largeBytes) +
+                           ", 'x') END FROM generate_series(1, " + std::to_string(shortRows + largeRows) +
+                           ") AS g;"
+                           "GRANT ALL ON tbl00010 TO " + std::string(PGTEST_USER) + ";"));
+    RvdbColumnSetList two = { sets[0], sets[1] };
+    for (RvdbColumnSetPtr& set : two) {
+        set = RvdbColumnSetPtr(new RvdbColumnSet(*set));
+        set->setTblId(NString("10"));
+    }
+    for (bool between : { false, true }) {
+        CdDBResultHandle rows;
+        ASSERT_EQ(0, rvdbGetRecordList(&conn, "10", two, ids(two), 0, RvDbSearchFilterList(), RvPairList(),
+                                       rows, 0, 0, nullptr));
+        RvdbCursorResult* cursor = dynamic_cast<RvdbCursorResult*>(rows.get());
+        ASSERT_NE(nullptr, cursor);
+        int n = 0;
+        while (!rows->isEOF() && n < shortRows + largeRows + 1) {
+            ++n;
+            NString key, text;
+            ASSERT_EQ(0, rows->getValueByName(key, "a.rvkey"));
+            ASSERT_EQ(0, rows->getValueByName(text, "a.col00001"));
+            ASSERT_EQ(std::to_string(n), str(key)) << between;
+            std::string t = str(text);
+            if (n <= shortRows) {
+                ASSERT_EQ("s" + std::to_string(n), t);
+            } else {
+                ASSERT_EQ(static_cast<size_t>(largeBytes), t.size());
+                ASSERT_EQ(std::to_string(n), t.substr(t.size() - std::to_string(n).size()));
+            }
+            if (between && n % 5 == 0) {
+                conn.setSql("select 1");
+                ASSERT_FALSE(conn.execute()->isError());
+            }
+            ASSERT_EQ(0, rows->next());
+        }
+        EXPECT_EQ(shortRows + largeRows, n) << between;
+        EXPECT_EQ(0, rows->getStatus());
+        size_t row = largeBytes + 64 * 1024;  // one large row as libpq holds it
+        EXPECT_LE(cursor->getMaxBatchBytes(), (between ? 2 : 1) * RVDB_RECORD_FETCH_BYTES + row) << between;
+        // 16, 64, 256 and 1000 rows; with the statements, rows dropped are
+        // fetched again.
+        EXPECT_EQ(between, cursor->getFetchCount() > 4);
+    }
+}
+
 // A cursor dropped while its next batch is on its way leaves the
 // connection and the transaction usable.
 TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
@@ -152,25 +208,63 @@ TEST_F(RecordStream, AbortWhileBatchOnItsWay)
     EXPECT_NE(0, rows->getStatus());
 }
 
-TEST_F(RecordStream, StatementSentAhead)
+// A statement's rows come one at a time; another statement first has the
+// stream's owner read what it wants, and the rest is dropped.
+TEST_F(RecordStream, StatementStreamedRowByRow)
 {
-    ASSERT_EQ(0, conn.sendAhead("select 7"));
-    EXPECT_EQ(-1, conn.sendAhead("select 8"));  // one at a time
+    struct Owner : CdDBStreamOwner {
+        CdDBConnection_PG* conn = nullptr;
+        int wanted = 0;  // rows read when asked to finish
+        int finished = 0;
+        std::vector<std::string> rows;
+        void finishStream() override
+        {
+            ++finished;
+            PGresult* r = nullptr;
+            for (int i = 0; i < wanted && conn->nextStreamResult(r) == 0; ++i) {
+                if (PQresultStatus(r) == PGRES_SINGLE_TUPLE)
+                    rows.push_back(PQgetvalue(r, 0, 0));
+                PQclear(r);
+            }
+        }
+    } owner;
+    owner.conn = &conn;
+    auto nextValue = [&]() {
+        PGresult* r = nullptr;
+        int ret = conn.nextStreamResult(r);
+        std::string v = ret != 0 ? "failed" : PQresultStatus(r) == PGRES_SINGLE_TUPLE ? PQgetvalue(r, 0, 0) : "end";
+        PQclear(r);
+        return v;
+    };
+
+    ASSERT_EQ(0, conn.sendStream("select g from generate_series(1, 5) g", &owner));
+    EXPECT_EQ("1", nextValue());
+    owner.wanted = 2;
     conn.setSql("select 9");
     NString v;
     ASSERT_EQ(0, conn.execute()->getValue(v, 0));
     EXPECT_EQ("9", str(v));
-    CdDBResultHandle ahead = conn.takeAhead();
-    ASSERT_EQ(0, ahead->getValue(v, 0));
-    EXPECT_EQ("7", str(v));
-    EXPECT_EQ(CDDB_ERR_NO_RESULT, conn.takeAhead()->getStatus());
+    EXPECT_EQ(1, owner.finished);
+    EXPECT_EQ((std::vector<std::string>{ "2", "3" }), owner.rows);
+    PGresult* none = nullptr;
+    EXPECT_EQ(CDDB_ERR_NO_RESULT, conn.nextStreamResult(none));
 
-    ASSERT_EQ(0, conn.sendAhead("select 1/0"));
-    EXPECT_NE(0, conn.takeAhead()->getStatus());
+    ASSERT_EQ(0, conn.sendStream("select 7", &owner));
+    EXPECT_EQ("7", nextValue());
+    EXPECT_EQ("end", nextValue());
+    EXPECT_EQ(CDDB_ERR_NO_RESULT, conn.nextStreamResult(none));
+
+    // A failure after the first row ends the stream with its code.
+    ASSERT_EQ(0, conn.sendStream("select 1 / (2 - g) from generate_series(1, 3) g", &owner));
+    EXPECT_EQ("1", nextValue());
+    EXPECT_EQ("failed", nextValue());
+    EXPECT_EQ(CDDB_ERR_NO_RESULT, conn.nextStreamResult(none));
     EXPECT_EQ(0, conn.rollback());
 
-    ASSERT_EQ(0, conn.sendAhead("select 10"));  // dropped with the connection
+    owner.wanted = 0;
+    ASSERT_EQ(0, conn.sendStream("select 10", &owner));  // dropped with the connection
     EXPECT_EQ(0, conn.disconnect());
+    EXPECT_EQ(2, owner.finished);
 }
 
 // Rows in memory for the reader.

@@ -7,9 +7,8 @@
 // holds ja/message and ja/vikra; RV_TRACE, when set, is the trace file.
 // With the argument --save-state it saves an empty page state for the
 // request's "tid" and "wid" instead (for the benchmark).
-// RV_TEST_FAULT makes the record rows fail part way: "value" (the values of
-// the second row cannot be read) or "cell" (the second cell cannot be
-// formatted).
+// RV_TEST_FAULT makes the record rows fail part way: "value" (the second
+// row cannot be read) or "cell" (the second cell cannot be formatted).
 // On a failure the result code goes to standard error and the exit status
 // is 1.
 #include <cstdio>
@@ -27,56 +26,25 @@
 #include "rvcomcode.h"
 #include "rvcomdisp.h"
 #include "rvcompair.h"
-#include "rvwrapresult.h"
 
 namespace {
 
-// A record batch whose values cannot be read from a given row on.
-class FaultyBatch : public rvtest::WrappedResult {
-public:
-    FaultyBatch(CdDBResultHandle inner, int failRow) : WrappedResult(inner), failRow(failRow) {}
-    int getValue(NString& out, int column) const override
-    {
-        return row >= failRow ? CDDB_ERR_VALUE : inner->getValue(out, column);
-    }
-    int peekValue(int column, const char*& text, int& length) const override
-    {
-        return row >= failRow ? CDDB_ERR_VALUE : inner->peekValue(column, text, length);
-    }
-    int next() override
-    {
-        ++row;
-        return inner->next();
-    }
-
-private:
-    int failRow;
-    int row = 0;
-};
-
-// A connection whose first batch of records cannot be read from its second
-// row on.
+// A connection whose record rows cannot be read from the second on.
 class FaultyConnection : public CdDBConnection_PG {
 public:
     FaultyConnection() : CdDBConnection_PG(5, 1) {}
-    int setSql(const char* text) override
+    int nextStreamResult(PGresult*& result) override
     {
-        sql = text ? text : "";
-        return CdDBConnection_PG::setSql(text);
-    }
-    using CdDBConnection_PG::execute;
-    CdDBResultHandle execute(const std::vector<CdDBBind>* binds) override
-    {
-        CdDBResultHandle r = CdDBConnection_PG::execute(binds);
-        if (done || sql.compare(0, 14, "FETCH FORWARD ") != 0 || !r || r->isError())
-            return r;
-        done = true;
-        return CdDBResultHandle(new FaultyBatch(r, 1));
+        int ret = CdDBConnection_PG::nextStreamResult(result);
+        if (ret != 0 || PQresultStatus(result) != PGRES_SINGLE_TUPLE || ++rows != 2)
+            return ret;
+        PQclear(result);
+        result = nullptr;
+        return CDDB_ERR_VALUE;
     }
 
 private:
-    std::string sql;
-    bool done = false;
+    int rows = 0;
 };
 
 // The download whose second cell cannot be formatted.
