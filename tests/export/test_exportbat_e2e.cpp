@@ -904,70 +904,51 @@ TEST_F(ExportBatOwnDbTest, UnwritableDateTimesFailOnlyTheirRecords)
     EXPECT_NE(std::string::npos, log.find(text("export_logfile_export_result", "5", "0", "7"))) << log;
 }
 
-// Rows of a megabyte each are read a few at a time: the program runs within
-// a bounded address space.
+// Rows of a megabyte each are read a few at a time, also after short rows
+// that made the cursor ask for many: the program runs within a bounded
+// address space.
 TEST_F(ExportBatOwnDbTest, LargeRowsExportInBoundedMemory)
 {
-    const int rows = 200;
     const std::string body = "日本語の本文、";  // 21 bytes
     const int repeat = 50000;                  // about 1 MB a row
-    ASSERT_EQ("", own->exec("insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
-                            "(31, '0', 31, '大きい行', now());"
-                            "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) values "
-                            "(31, -1, 'key', 'キー', 0, 'key'), (31, 1, 'texts', '本文', 10, 'texts');"
-                            "create table tbl00031 (rvkey numeric(9) primary key, col00001 text);"
-                            "insert into tbl00031 select g, repeat('" + body + "', " + std::to_string(repeat) +
-                            ") from generate_series(1, " + std::to_string(rows) + ") g;"
-                            "alter table tbl00031 owner to vikra"));
+    struct Case {
+        int id;
+        const char* name;
+        int shortRows;  // 336: the FETCH after them asks for 1000 rows
+        int largeRows;
+    };
+    for (const Case& c : { Case{ 31, "大きい行", 0, 200 }, Case{ 32, "偏った行", 336, 160 } }) {
+        const std::string id = std::to_string(c.id);
+        ASSERT_EQ("", own->exec("insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
+                                "(" + id + ", '0', " + id + ", '" + c.name + "', now());"
+                                "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) "
+                                "values (" + id + ", -1, 'key', 'キー', 0, 'key'), (" + id +
+                                ", 1, 'texts', '本文', 10, 'texts');"
+                                "create table tbl000" + id + " (rvkey numeric(9) primary key, col00001 text);"
+                                "insert into tbl000" + id + " select g, case when g <= " +
+                                std::to_string(c.shortRows) + " then 'short' else repeat('" + body + "', " +
+                                std::to_string(repeat) + ") end from generate_series(1, " +
+                                std::to_string(c.shortRows + c.largeRows) + ") g;"
+                                "alter table tbl000" + id + " owner to vikra"));
 #if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer reserves far more address space than any limit: the
-    // same export runs unbounded there.
+        // The sanitizer reserves far more address space than any limit: the
+        // same export runs unbounded there.
 #else
-    addressLimitKiB = "131072";  // 128 MiB
+        addressLimitKiB = "131072";  // 128 MiB
 #endif
-    RunResult r = runWith({ "-range", "assign", "-dbname", "大きい行" });
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
-    std::string csv = rvtest::readFile(files + "/tbl00031/data.csv");
-    const std::string header = "\xEF\xBB\xBF" "キー,本文\r\n";
-    size_t lineBytes = body.size() * repeat + 2;
-    size_t want = header.size() + rows * lineBytes;
-    for (int k = 1; k <= rows; ++k)
-        want += std::to_string(k).size() + 1;
-    EXPECT_EQ(want, csv.size());
-    EXPECT_EQ(header + "1," + body, csv.substr(0, header.size() + 2 + body.size()));
-}
-
-// Short rows first and then rows of a megabyte: the large ones are read a few
-// at a time all the same.
-TEST_F(ExportBatOwnDbTest, SkewedRowsExportInBoundedMemory)
-{
-    const int shortRows = 336;  // the FETCH after them asks for 1000 rows
-    const int largeRows = 160;
-    const std::string body = "日本語の本文、";  // 21 bytes
-    const int repeat = 50000;                  // about 1 MB a row
-    ASSERT_EQ("", own->exec("insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
-                            "(32, '0', 32, '偏った行', now());"
-                            "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) values "
-                            "(32, -1, 'key', 'キー', 0, 'key'), (32, 1, 'texts', '本文', 10, 'texts');"
-                            "create table tbl00032 (rvkey numeric(9) primary key, col00001 text);"
-                            "insert into tbl00032 select g, case when g <= " + std::to_string(shortRows) +
-                            " then 'short' else repeat('" + body + "', " + std::to_string(repeat) +
-                            ") end from generate_series(1, " + std::to_string(shortRows + largeRows) + ") g;"
-                            "alter table tbl00032 owner to vikra"));
-#if !defined(__SANITIZE_ADDRESS__)
-    addressLimitKiB = "131072";  // 128 MiB
-#endif
-    RunResult r = runWith({ "-range", "assign", "-dbname", "偏った行" });
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
-    std::string csv = rvtest::readFile(files + "/tbl00032/data.csv");
-    size_t want = std::string("\xEF\xBB\xBF" "キー,本文\r\n").size();
-    for (int k = 1; k <= shortRows + largeRows; ++k)
-        want += std::to_string(k).size() + 1 + (k <= shortRows ? 5 : body.size() * repeat) + 2;
-    EXPECT_EQ(want, csv.size());
-    std::string turn = "\r\n" + std::to_string(shortRows) + ",short\r\n" + std::to_string(shortRows + 1) + "," + body;
-    EXPECT_NE(std::string::npos, csv.find(turn));
+        RunResult r = runWith({ "-range", "assign", "-dbname", c.name });
+        EXPECT_EQ(0, r.exitCode) << c.name << " " << r.err;
+        EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
+        std::string csv = rvtest::readFile(files + "/tbl000" + id + "/data.csv");
+        const std::string header = "\xEF\xBB\xBF" "キー,本文\r\n";
+        size_t want = header.size();
+        for (int k = 1; k <= c.shortRows + c.largeRows; ++k)
+            want += std::to_string(k).size() + 1 + (k <= c.shortRows ? 5 : body.size() * repeat) + 2;
+        EXPECT_EQ(want, csv.size()) << c.name;
+        std::string turn = (c.shortRows > 0 ? std::to_string(c.shortRows) + ",short\r\n" : header) +
+                           std::to_string(c.shortRows + 1) + "," + body;
+        EXPECT_NE(std::string::npos, csv.find(turn)) << c.name;
+    }
 }
 
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
