@@ -319,14 +319,11 @@ note=""
 case " $builds " in *" i386 "*) ;; *) note=$'\n'"The i386 build was not run: its libraries (libpq5:i386, libssl-dev:i386) are not installed."$'\n' ;; esac
 # Where the kernel hands 32-bit programs to a user-mode emulator, the i386
 # figures are the emulator's, not those of a native run.
-for f in /proc/sys/fs/binfmt_misc/*; do
-    if grep -qsx enabled "$f" && grep -qs '^interpreter .*qemu-i386' "$f"; then
-        case " $builds " in *" i386 "*)
-            note+=$'\n'"The i386 build ran under qemu-i386 user-mode emulation ($(sed -n 's/^interpreter //p' "$f")): its times and peak RSS are the emulator's, not those of a native run."$'\n' ;;
-        esac
-        break
-    fi
-done
+case " $builds " in *" i386 "*)
+    if [ "$(scripts/run32.sh --check 2>/dev/null)" = emulated ]; then
+        note+=$'\n'"The i386 build ran under qemu-i386 user-mode emulation: its times and peak RSS are the emulator's, not those of a native run."$'\n'
+    fi ;;
+esac
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 load_end=$(cut -d ' ' -f 1-3 /proc/loadavg)
 {
