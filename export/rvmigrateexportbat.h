@@ -94,6 +94,8 @@ public:
 
     // Columns and setting.json.
     int getExportColumns(const RvdbTableSet& table, std::vector<RvdbColumnSetPtr>& out);
+    // Whether the options export the column (-auto_calc, -reference).
+    bool exportsColumn(const RvdbColumnSet& column) const;
     // checkReserved false skips the reserved-name test (the system columns
     // that are renamed anyway).
     int checkColumnName(const NString& name, bool checkReserved = true);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "rvappctx.h"
 #include "rvcomcode.h"
 #include "rvcommigrate.h"
+#include "rvdbinnercolumn.h"
 #include "rvddGetTblColList.h"
 
 namespace {
@@ -119,14 +121,13 @@ int restartTransaction(CdDBConnection* conn)
 }
 
 // Locks one table in a savepoint, so that a failure leaves the transaction
-// usable. 0 or the database's code; a missing table counts as locked when
-// it is optional.
-int lockTable(CdDBConnection* conn, const NString& name, bool optional)
+// usable. 0 or the database's code (-1051 for a table that does not exist).
+int lockTable(CdDBConnection* conn, const std::string& name)
 {
     int ret = execStatement(conn, "SAVEPOINT rvexp_lock");
     if (ret != 0)
         return ret;
-    ret = execStatement(conn, NString("LOCK TABLE ") + name + NString(" IN ACCESS SHARE MODE"));
+    ret = execStatement(conn, NString("LOCK TABLE ") + NString(name.c_str()) + NString(" IN ACCESS SHARE MODE"));
     if (ret == 0)
         return execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
     EXPORTTRACE("ret[%d] table[%s] dbsts[%s] dbmsg[%s]", ret, name.c_str(), conn->getSqlState(),
@@ -134,65 +135,188 @@ int lockTable(CdDBConnection* conn, const NString& name, bool optional)
     int undo = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_lock");
     if (undo == 0)
         undo = execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
-    if (undo != 0)
-        return undo;
-    return optional && ret == CDDB_ERR_NO_TABLE ? 0 : ret;
+    return undo != 0 ? undo : ret;
 }
 
-// Locks a listed table and its attachment table for the rest of the run's
-// transaction: emptying, changing or dropping one then waits for the
-// export, while its rows can still be written. 0 or the code it failed with.
-int lockTableSet(CdDBConnection* conn, const RvdbTableSet& table)
+// A table that the export of a listed table reads. Only the listed table
+// itself must exist; an attachment or referenced table may be missing.
+struct ReadTable {
+    std::string name;
+    bool required;
+};
+typedef std::vector<ReadTable> ReadTables;
+
+// The tables the export of table reads, in the order they are locked: the
+// table and its attachment table, then every table its exported reference
+// columns reach, to the end of each chain, each with its attachment table.
+// Definitions that cannot be read add nothing: the table fails on them
+// when it is exported. The definitions are read past their cache, which
+// the export fills in its snapshot.
+ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, const RvdbTableSet& table)
 {
-    NString phys, lob;
-    int ret = lockTable(conn, rvdbMakeTableName(phys, table.tbl_id), false);
-    return ret != 0 ? ret : lockTable(conn, rvdbMakeLobTableName(lob, table.tbl_id), true);
+    ReadTables out;
+    std::set<std::string> seen;
+    auto add = [&](const NString& name, bool required) {
+        if (!name.isNullOrEmpty() && seen.insert(name.c_str()).second)
+            out.push_back(ReadTable{ name.c_str(), required });
+    };
+    auto addWithLob = [&](const NString& tblId, bool required) {
+        NString phys, lob;
+        add(rvdbMakeTableName(phys, tblId), required);
+        add(rvdbMakeLobTableName(lob, tblId), false);
+    };
+    addWithLob(table.tbl_id, true);
+    std::vector<RvdbColumnSetPtr> columns;
+    if (rvddGetTblColList(conn, columns, table.tbl_id.c_str(), "") != 0)
+        return out;
+    for (const RvdbColumnSetPtr& col : columns) {
+        if (!col || !bat.exportsColumn(*col))
+            continue;
+        // The tables the record query joins for the column.
+        for (const RvdbInnerColumn& inner : col->getInnerColumns())
+            for (const RvdbInnerColumnRelation& rel : inner.relations)
+                add(rel.table, false);
+        // Each step of a reference chain, whose attachments are listed
+        // from the table at its end.
+        const RvdbColumnSet* step = col.get();
+        for (int depth = 0; step != nullptr && step->isRelRef() && depth <= RVDB_MAX_RELATION_DEPTH; ++depth) {
+            addWithLob(step->getRelTblId(), false);
+            step = step->getRelatedSet().get();
+        }
+    }
+    return out;
+}
+
+// The names among names that name a table now, whatever the snapshot
+// says: a table made or renamed after the snapshot is read too. Only plain
+// names are asked; -1 when the question failed.
+int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, std::set<std::string>& out)
+{
+    NStringBuffer sql(1024);
+    for (const std::string& name : names) {
+        if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos)
+            continue;
+        sql.appendf("%s('%s')", sql.length() == 0 ? "select v.n from (values " : ",", name.c_str());
+    }
+    if (sql.length() == 0)
+        return 0;
+    sql.append(") as v(n) where to_regclass(v.n) is not null");
+    conn->setSql(sql.c_str());
+    CdDBResultHandle res = conn->execute();
+    if (!res || res->isError())
+        return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+    for (; !res->isEOF(); res->next()) {
+        NString name;
+        if (res->getValue(name, 0) != 0)
+            return -1;
+        out.insert(name.c_str());
+    }
+    return 0;
 }
 
 // Rounds of locking and listing before tables that the list keeps gaining
 // are given up.
 const int kLockRounds = 3;
 
-// Locks the tables to export, then reads the list again: that read takes
-// the run's snapshot, so every table it lists was locked before. A table
-// the list gains meanwhile starts a new round; a rollback releases the
-// locks, so each round locks every listed table again. A table whose lock
-// failed is not tried again. Each lock waits at most the lock time-out.
+// What the lock of a table came to in a round: locked, missing, or the
+// code it failed with.
+const int kLockMissing = 1;
+
+// Locks every table the export reads, then reads the list and the
+// definitions again: that read takes the run's snapshot, so every table it
+// lists, and every table those read, was locked before. The tables each
+// round locks are worked out in the transaction before it, since reading
+// the definitions would take the snapshot; a table the snapshot reads that
+// the round did not lock (a table the list gains, a reference that is new,
+// an attachment or referenced table that was missing when its lock was
+// tried and is there now) starts a new round. A rollback releases the
+// locks, so each round locks every table again. A table whose lock failed
+// is not tried again. Each lock waits at most the lock time-out.
 // tables: the list read before, then the list of the snapshot. codes: the
-// code of each listed table's lock; a table that the last round gained
-// counts as timed out. 0, or the code that stops the run.
+// code of each listed table's locks; a table that is still not locked in
+// the last round counts as timed out. refs: the table whose lock failed,
+// when it is not the listed table's own; empty otherwise. 0, or the code
+// that stops the run.
 int lockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<RvdbTableSetPtr>& tables,
-                     std::vector<int>& codes)
+                     std::vector<int>& codes, std::vector<std::string>& refs)
 {
-    std::map<std::string, int> failed;  // table id: code its lock failed with
+    std::map<std::string, int> failed;  // table name: code its lock failed with
+    std::map<std::string, ReadTables> reads;  // table id: the tables to lock for it
+    for (const RvdbTableSetPtr& table : tables)
+        reads[table->tbl_id.c_str()] = tablesReadBy(bat, conn, *table);
     for (int round = 1;; ++round) {
         int ret = restartTransaction(conn);
         if (ret == 0)
             ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
-        std::map<std::string, int> locked;  // table id: code of its lock in this round
+        std::map<std::string, int> locks;  // table name: what its lock came to in this round
         for (size_t i = 0; ret == 0 && i < tables.size(); ++i) {
-            const std::string id = tables[i]->tbl_id.c_str();
-            auto f = failed.find(id);
-            int code = f != failed.end() ? f->second : lockTableSet(conn, *tables[i]);
-            locked[id] = code;
-            if (code != 0)
-                failed[id] = code;
+            for (const ReadTable& t : reads[tables[i]->tbl_id.c_str()]) {
+                auto done = locks.find(t.name);
+                int code = 0;
+                if (done != locks.end()) {
+                    code = done->second;
+                } else {
+                    auto f = failed.find(t.name);
+                    code = f != failed.end() ? f->second : lockTable(conn, t.name);
+                    if (code == CDDB_ERR_NO_TABLE && !t.required)
+                        code = kLockMissing;
+                    else if (code < 0)
+                        failed[t.name] = code;
+                    locks[t.name] = code;
+                }
+                // The table fails: the rest of its tables are not needed.
+                if (code < 0)
+                    break;
+            }
         }
         std::vector<RvdbTableSetPtr> listed;
         if (ret == 0)
             ret = bat.getTableList(listed);
         if (ret != 0)
             return ret;
+        std::map<std::string, ReadTables> snapshot;
+        std::set<std::string> missing, present;
+        for (const RvdbTableSetPtr& table : listed) {
+            ReadTables& set = snapshot[table->tbl_id.c_str()];
+            set = tablesReadBy(bat, conn, *table);
+            for (const ReadTable& t : set) {
+                auto l = locks.find(t.name);
+                if (l != locks.end() && l->second == kLockMissing)
+                    missing.insert(t.name);
+            }
+        }
+        ret = tablesNowPresent(conn, missing, present);
+        if (ret != 0)
+            return ret;
         bool complete = true;
         codes.clear();
+        refs.clear();
         for (const RvdbTableSetPtr& table : listed) {
-            auto it = locked.find(table->tbl_id.c_str());
-            complete = complete && it != locked.end();
-            codes.push_back(it != locked.end() ? it->second : CDDB_ERR_LOCKED);
-            if (it == locked.end() && round == kLockRounds)
-                EXPORTTRACE("ret[%d] tableid[%s] rounds[%d]", CDDB_ERR_LOCKED, table->tbl_id.c_str(), round);
+            const ReadTables& set = snapshot[table->tbl_id.c_str()];
+            int code = 0;
+            std::string ref;
+            for (size_t k = 0; k < set.size(); ++k) {
+                auto l = locks.find(set[k].name);
+                bool unlocked = l == locks.end() || (l->second == kLockMissing && present.count(set[k].name) > 0);
+                if (!unlocked && l->second >= 0)
+                    continue;
+                code = unlocked ? CDDB_ERR_LOCKED : l->second;
+                // The first two are the table's own.
+                if (k >= 2)
+                    ref = set[k].name;
+                if (unlocked) {
+                    complete = false;
+                    if (round == kLockRounds)
+                        EXPORTTRACE("ret[%d] tableid[%s] table[%s] rounds[%d]", CDDB_ERR_LOCKED,
+                                    table->tbl_id.c_str(), set[k].name.c_str(), round);
+                }
+                break;
+            }
+            codes.push_back(code);
+            refs.push_back(ref);
         }
         tables.swap(listed);
+        reads.swap(snapshot);
         if (complete || round == kLockRounds)
             return execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
     }
@@ -331,7 +455,8 @@ int RvMigrateExportBat::exportTables()
     // locked: a table emptied while the export waited for a lock is then
     // read as it is, together with the list that goes with it.
     std::vector<int> lockCodes;
-    ret = lockListedTables(*this, conn, tables, lockCodes);
+    std::vector<std::string> lockRefs;
+    ret = lockListedTables(*this, conn, tables, lockCodes, lockRefs);
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;
@@ -365,11 +490,18 @@ int RvMigrateExportBat::exportTables()
 
         if (lockCodes[i] != 0) {
             ret = lockCodes[i];
-            EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
+            EXPORTTRACE("ret[%d] tableid[%s] tablename[%s] table[%s]", ret, table->tbl_id.c_str(), name.c_str(),
+                        lockRefs[i].c_str());
             NString text;
             makeTableErrorMessage(ret, *table, name, text);
-            writeExportLog(text);
             m_table_error_text = text;
+            // The log also names the referenced table that failed.
+            if (!lockRefs[i].empty()) {
+                NString ref;
+                rvcomGetLocalString(ref, "export_logfile_export_reference", NString(lockRefs[i].c_str()));
+                text = text + NString(" ") + ref;
+            }
+            writeExportLog(text);
             tableFailed(ret);
             // The table is not read: its earlier export goes as well.
             NString dir;
@@ -512,18 +644,23 @@ int RvMigrateExportBat::getExportColumns(const RvdbTableSet& table, std::vector<
                         col->getColLname().c_str());
             return ret;
         }
-        const NString& type = col->getColType();
-        if (equals(m_auto_calc, "off") &&
-            (equals(type, RVDB_TYPE_NUMBERCAL) || equals(type, RVDB_TYPE_DATETIMECAL) ||
-             equals(type, RVDB_TYPE_TIMESPANCAL)))
-            continue;
-        if (equals(m_reference, "off") && equals(type, RVDB_TYPE_RELREF))
+        if (!exportsColumn(*col))
             continue;
         RvdbColumnSet* copy = new RvdbColumnSet();
         RvdbColumnSet::copyDeep(*col, *copy);
         out.push_back(RvdbColumnSetPtr(copy));
     }
     return 0;
+}
+
+bool RvMigrateExportBat::exportsColumn(const RvdbColumnSet& column) const
+{
+    const NString& type = column.getColType();
+    if (equals(m_auto_calc, "off") &&
+        (equals(type, RVDB_TYPE_NUMBERCAL) || equals(type, RVDB_TYPE_DATETIMECAL) ||
+         equals(type, RVDB_TYPE_TIMESPANCAL)))
+        return false;
+    return !(equals(m_reference, "off") && equals(type, RVDB_TYPE_RELREF));
 }
 
 int RvMigrateExportBat::checkColumnName(const NString& name, bool checkReserved)

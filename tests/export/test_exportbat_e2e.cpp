@@ -728,23 +728,45 @@ bool waitsForLock(const PgTestDatabase& db, const std::string& table)
     return waiting == "1";
 }
 
+// Starts a run and holds it just after its snapshot, every lock it takes
+// taken: first, the first table the run locks, is held until the run waits
+// for it; defs then holds the column definitions, which the run reads next
+// once it has its snapshot. Committing defs lets the run go on.
+template <class Start>
+void startHeldAfterSnapshot(const PgTestDatabase& db, Start start, const std::string& first, PgSession& defs)
+{
+    PgSession hold = openSession(db);
+    defs = openSession(db);
+    ASSERT_TRUE(hold != nullptr && defs != nullptr);
+    ASSERT_TRUE(sessionExec(hold, "BEGIN"));
+    ASSERT_TRUE(sessionExec(hold, ("LOCK TABLE " + first + " IN ACCESS EXCLUSIVE MODE").c_str()));
+    start();
+    ASSERT_TRUE(waitsForLock(db, first));
+    ASSERT_TRUE(sessionExec(defs, "BEGIN"));
+    ASSERT_TRUE(sessionExec(defs, "LOCK TABLE rv_tbl_col IN ACCESS EXCLUSIVE MODE"));
+    ASSERT_TRUE(sessionExec(hold, "COMMIT"));
+    ASSERT_TRUE(waitsForLock(db, "rv_tbl_col"));
+}
+
+// Empties a table and fills it again in one transaction that waits at
+// most 1 s for its lock: "" or the error.
+std::string refill(const PgTestDatabase& db, const std::string& table)
+{
+    return db.exec("SET lock_timeout = '1s'; BEGIN; CREATE TEMP TABLE keep ON COMMIT DROP AS SELECT * FROM " +
+                   table + "; TRUNCATE " + table + "; INSERT INTO " + table + " SELECT * FROM keep; COMMIT");
+}
+
 // The tables of the run are locked once listed: a truncation waits for the
 // export, and a table held by another session fails after the lock
 // time-out while the others are exported.
 TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
 {
-    PgSession hold = openSession(*own);
-    ASSERT_TRUE(hold != nullptr);
-    auto sql = [&](const char* q) { return sessionExec(hold, q); };
-    auto waitsFor = [&](const std::string& table) { return waitsForLock(*own, table); };
-    // Reading the column definitions waits behind this lock, after the
-    // export has its snapshot.
-    ASSERT_TRUE(sql("BEGIN"));
-    ASSERT_TRUE(sql("LOCK TABLE rv_tbl_col IN ACCESS EXCLUSIVE MODE"));
-    Started run = start({ "-range", "running" });
-    EXPECT_TRUE(waitsFor("rv_tbl_col"));
+    Started run;
+    PgSession defs(nullptr, PQfinish);
+    startHeldAfterSnapshot(*own, [&] { run = start({ "-range", "running" }); }, "tbl00001", defs);
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_NE("", own->exec("SET lock_timeout = '1s'; TRUNCATE tbl00004"));
-    ASSERT_TRUE(sql("COMMIT"));
+    ASSERT_TRUE(sessionExec(defs, "COMMIT"));
     RunResult r = waitFor(run);
     EXPECT_EQ(0, r.exitCode) << r.err;
     for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
@@ -754,6 +776,10 @@ TEST_F(ExportBatOwnDbTest, ListedTablesAreLockedForTheRun)
     // run goes on and ends with the database's code, named for the table as
     // in the log. The session is ended by the server if the export waits
     // for it.
+    PgSession hold = openSession(*own);
+    ASSERT_TRUE(hold != nullptr);
+    auto sql = [&](const char* q) { return sessionExec(hold, q); };
+    auto waitsFor = [&](const std::string& table) { return waitsForLock(*own, table); };
     ASSERT_EQ(0, system(("rm -rf '" + files + "/tbl00001' && mkdir '" + files + "/tbl00001' && echo old > '" +
                          files + "/tbl00001/data.csv'")
                             .c_str()));
@@ -821,11 +847,12 @@ TEST_F(ExportBatOwnDbTest, TablesListedLateAreLockedBeforeTheSnapshot)
     for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
         expectTable(files, t);
 
-    // Each round waits for a table that another session holds while the
-    // next table starts running.
-    ASSERT_EQ("", own->exec("UPDATE rv_tbl SET status = '0' WHERE tbl_id > 1"));
+    // Each round waits for a table that another session holds while a
+    // table that no earlier round locked starts running: 4, then 3 (which
+    // reads 4), then 2 (which reads 3 and 4), then 1.
+    ASSERT_EQ("", own->exec("UPDATE rv_tbl SET status = '0' WHERE tbl_id < 4"));
     std::vector<PgSession> holds;
-    for (int t = 1; t <= 3; ++t) {
+    for (int t = 4; t >= 2; --t) {
         std::string lock = "LOCK TABLE tbl0000" + std::to_string(t) + " IN ACCESS EXCLUSIVE MODE";
         holds.push_back(openSession(*own));
         ASSERT_TRUE(holds.back() != nullptr);
@@ -833,20 +860,91 @@ TEST_F(ExportBatOwnDbTest, TablesListedLateAreLockedBeforeTheSnapshot)
         ASSERT_TRUE(sessionExec(holds.back(), lock.c_str()));
     }
     run = start({ "-range", "running" });
-    for (int t = 1; t <= 3; ++t) {
+    for (int t = 4; t >= 2; --t) {
         EXPECT_TRUE(waitsForLock(*own, "tbl0000" + std::to_string(t)));
-        ASSERT_EQ("", own->exec("UPDATE rv_tbl SET status = '1' WHERE tbl_id = " + std::to_string(t + 1)));
-        ASSERT_TRUE(sessionExec(holds[t - 1], "COMMIT"));
+        ASSERT_EQ("", own->exec("UPDATE rv_tbl SET status = '1' WHERE tbl_id = " + std::to_string(t - 1)));
+        ASSERT_TRUE(sessionExec(holds[4 - t], "COMMIT"));
     }
     r = waitFor(run);
-    const std::string failed = text("export_logfile_export_error", "tbl00004", "部署", codeText(-1010));
+    const std::string failed = text("export_logfile_export_error", "tbl00001", "全項目テーブル", codeText(-1010));
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ(failed, r.err);
     expectStatus(-1010, failed);
-    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(3, 1, 1), r.out);
-    for (const char* t : { "tbl00001", "tbl00002", "tbl00003" })
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(3, 0, 1), r.out);
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
         expectTable(files, t);
-    EXPECT_FALSE(exists(files + "/tbl00004"));
+    EXPECT_FALSE(exists(files + "/tbl00001"));
+}
+
+// Every table a run reads is locked before its snapshot: the tables its
+// reference columns reach, to the end of a chain (2 reads 3, and 4 through
+// 3), with their attachment tables, and an attachment table that was
+// missing when its lock was tried but is back by the snapshot. A table
+// emptied and filled again by another session meanwhile is read whole.
+TEST_F(ExportBatOwnDbTest, ReferencedTablesAreLockedBeforeTheSnapshot)
+{
+    const std::vector<std::string> order = { "-range", "assign", "-dbname", "受注" };
+    const std::vector<std::string> running = { "-range", "running" };
+    struct {
+        const std::vector<std::string>& args;
+        const char* table;    // emptied and filled again
+        bool blocked;         // that waits for the run's lock
+        const char* away;     // renamed away before the run, back while it waits
+        const char* exported;
+    } cases[] = {
+        { order, "tbl00003", true, nullptr, "tbl00002" },
+        { order, "tbl00003_lob", true, nullptr, "tbl00002" },
+        { order, "tbl00004", true, nullptr, "tbl00002" },
+        { order, "tbl00004_lob", true, nullptr, "tbl00002" },
+        { running, "tbl00001_lob", false, "tbl00001_lob", "tbl00001" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        if (c.away) {
+            ASSERT_EQ("", own->exec(std::string("ALTER TABLE ") + c.away + " RENAME TO away"));
+        }
+        Started run;
+        PgSession defs(nullptr, PQfinish);
+        startHeldAfterSnapshot(*own, [&] {
+            run = start(c.args);
+            if (c.away && waitsForLock(*own, "tbl00002")) {
+                EXPECT_EQ("", own->exec(std::string("ALTER TABLE away RENAME TO ") + c.away));
+            }
+        }, "tbl00002", defs);
+        ASSERT_FALSE(HasFatalFailure());
+        std::string e = refill(*own, c.table);
+        EXPECT_EQ(c.blocked, !e.empty()) << e;
+        ASSERT_TRUE(sessionExec(defs, "COMMIT"));
+        RunResult r = waitFor(run);
+        EXPECT_EQ(0, r.exitCode) << r.err;
+        expectTable(files, c.exported);
+    }
+
+    // A referenced table held past the lock time-out fails every table that
+    // reads it, named in msg, stderr and the log, whose line also names the
+    // referenced table; the run goes on with the others.
+    PgSession hold = openSession(*own);
+    ASSERT_TRUE(hold != nullptr);
+    ASSERT_TRUE(sessionExec(hold, "SET idle_in_transaction_session_timeout = '20s'"));
+    ASSERT_TRUE(sessionExec(hold, "BEGIN"));
+    ASSERT_TRUE(sessionExec(hold, "LOCK TABLE tbl00004 IN ACCESS EXCLUSIVE MODE"));
+    RunResult r = runWith(running);
+    sessionExec(hold, "ROLLBACK");
+    auto failed = [](const char* phys, const char* name) {
+        return text("export_logfile_export_error", phys, name, codeText(-1010));
+    };
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(failed("tbl00002", "受注"), r.err);
+    expectStatus(-1010, failed("tbl00002", "受注"));
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(4) + "\n" + finishLines(1, 1, 3), r.out);
+    expectTable(files, "tbl00001");
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        EXPECT_FALSE(exists(files + "/" + t)) << t;
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    for (const std::string& line : { failed("tbl00002", "受注") + " " + text("export_logfile_export_reference", "tbl00004"),
+                                     failed("tbl00003", "顧客") + " " + text("export_logfile_export_reference", "tbl00004"),
+                                     failed("tbl00004", "部署") })
+        EXPECT_EQ(1, std::count(log.begin(), log.end(), line)) << line;
 }
 
 // Date-times and time spans that data.csv cannot hold fail only their

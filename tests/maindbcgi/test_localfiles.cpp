@@ -290,6 +290,7 @@ TEST(LocalFiles, TemplatesTakeTheDocumentedArguments)
         { "export_cmdline_export_progress", 2 }, { "export_cmdline_export_result", 3 },
         { "export_logfile_export_end", 2 },       { "export_logfile_export_result", 3 },
         { "export_logfile_export_cancel", 2 },    { "export_logfile_export_error", 3 },
+        { "export_logfile_export_reference", 1 },
         { "export_logfile_filename_change", 7 },  { "import_cmdline_import_progress_db", 2 },
         { "import_cmdline_import_progress_count", 3 }, { "import_cmdline_import_result", 5 },
         { "import_cmdline_import_errorguidemsg", 2 }, { "import_cmdline_import_warningguidemsg", 2 },
