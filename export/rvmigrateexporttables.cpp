@@ -189,7 +189,7 @@ ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, con
 
 // The names among names that name a table now, whatever the snapshot
 // says: a table made or renamed after the snapshot is read too. Only plain
-// names are asked; -1 when the question failed.
+// names are asked. 0 or the code of the failed read.
 int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, std::set<std::string>& out)
 {
     NStringBuffer sql(1024);
@@ -207,8 +207,9 @@ int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, s
         return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
     for (; !res->isEOF(); res->next()) {
         NString name;
-        if (res->getValue(name, 0) != 0)
-            return -1;
+        int ret = res->getValue(name, 0);
+        if (ret != 0)
+            return ret;
         out.insert(name.c_str());
     }
     return 0;
@@ -218,9 +219,12 @@ int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, s
 // are given up.
 const int kLockRounds = 3;
 
-// What the lock of a table came to in a round: locked, missing, or the
-// code it failed with.
-const int kLockMissing = 1;
+// What a lock of t came to: 0 locked, 1 missing (a table that need not
+// exist), or the code it failed with.
+int lockOutcome(const ReadTable& t, int code)
+{
+    return code == CDDB_ERR_NO_TABLE && !t.required ? 1 : code;
+}
 
 // Locks every table the export reads, then reads the list and the
 // definitions again: that read takes the run's snapshot, so every table it
@@ -248,24 +252,20 @@ int lockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<
         int ret = restartTransaction(conn);
         if (ret == 0)
             ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
-        std::map<std::string, int> locks;  // table name: what its lock came to in this round
+        std::map<std::string, int> locks;  // table name: code of its lock in this round
         for (size_t i = 0; ret == 0 && i < tables.size(); ++i) {
             for (const ReadTable& t : reads[tables[i]->tbl_id.c_str()]) {
                 auto done = locks.find(t.name);
-                int code = 0;
-                if (done != locks.end()) {
-                    code = done->second;
-                } else {
+                if (done == locks.end()) {
                     auto f = failed.find(t.name);
-                    code = f != failed.end() ? f->second : lockTable(conn, t.name);
-                    if (code == CDDB_ERR_NO_TABLE && !t.required)
-                        code = kLockMissing;
-                    else if (code < 0)
+                    int code = f != failed.end() ? f->second : lockTable(conn, t.name);
+                    // A missing table is asked for again in the next round.
+                    if (code != 0 && code != CDDB_ERR_NO_TABLE)
                         failed[t.name] = code;
-                    locks[t.name] = code;
+                    done = locks.emplace(t.name, code).first;
                 }
                 // The table fails: the rest of its tables are not needed.
-                if (code < 0)
+                if (lockOutcome(t, done->second) < 0)
                     break;
             }
         }
@@ -281,7 +281,7 @@ int lockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<
             set = tablesReadBy(bat, conn, *table);
             for (const ReadTable& t : set) {
                 auto l = locks.find(t.name);
-                if (l != locks.end() && l->second == kLockMissing)
+                if (l != locks.end() && lockOutcome(t, l->second) == 1)
                     missing.insert(t.name);
             }
         }
@@ -297,10 +297,11 @@ int lockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<
             std::string ref;
             for (size_t k = 0; k < set.size(); ++k) {
                 auto l = locks.find(set[k].name);
-                bool unlocked = l == locks.end() || (l->second == kLockMissing && present.count(set[k].name) > 0);
-                if (!unlocked && l->second >= 0)
+                int outcome = l != locks.end() ? lockOutcome(set[k], l->second) : 0;
+                bool unlocked = l == locks.end() || (outcome == 1 && present.count(set[k].name) > 0);
+                if (!unlocked && outcome >= 0)
                     continue;
-                code = unlocked ? CDDB_ERR_LOCKED : l->second;
+                code = unlocked ? CDDB_ERR_LOCKED : outcome;
                 // The first two are the table's own.
                 if (k >= 2)
                     ref = set[k].name;
