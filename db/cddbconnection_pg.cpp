@@ -267,6 +267,16 @@ void CdDBConnection_PG::endStream(const CdDBStreamOwner* owner)
     }
 }
 
+int CdDBConnection_PG::executeCommand(const char* statement)
+{
+    int code = execPlain(statement);
+    if (code != 0) {
+        log("DB access:sql[%s]sts[%d]err[%s]", statement != nullptr ? statement : "", code,
+            errorMessage);
+    }
+    return code;
+}
+
 CdDBResultHandle CdDBConnection_PG::resultHandle(PGresult* result, const char* sqlText)
 {
     if (result == nullptr) {

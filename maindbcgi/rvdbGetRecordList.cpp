@@ -760,9 +760,10 @@ int RvdbCursorResult::readRow(PGresult*& row)
     if (gotRows > maxBatchRows) {
         maxBatchRows = gotRows;
     }
+    bool atEnd = !dropping && gotRows < askedRows;
     if (dropping) {
         reposition = true;
-    } else if (gotRows < askedRows) {
+    } else if (atEnd) {
         done = true;
     }
     // The next FETCH grows while rows are small and shrinks after large ones.
@@ -774,7 +775,9 @@ int RvdbCursorResult::readRow(PGresult*& row)
         rows = static_cast<size_t>(batchRows);
     }
     nextRows = rows < 1 ? 1 : static_cast<int>(rows);
-    return 0;
+    // Closed at once, in the cursor's transaction: the caller's next
+    // statement may end that transaction.
+    return atEnd ? sendClose(pg) : 0;
 }
 
 void RvdbCursorResult::fill()
@@ -827,9 +830,15 @@ void RvdbCursorResult::takeAhead()
         // Read before a statement that ended or aborted the transaction:
         // fetched again, they fail as they would have.
         position -= static_cast<long long>(ahead.size());
+        drop(ahead, aheadBytes);
+        if (!cursorOpen) {
+            // Closed at its end: with its transaction gone it cannot be
+            // read again.
+            status = liveConnection() != nullptr ? CDDB_ERR_DB : CDDB_ERR_NO_RESULT;
+            return;
+        }
         reposition = true;
         done = false;
-        drop(ahead, aheadBytes);
         return;
     }
     held.swap(ahead);
@@ -903,8 +912,15 @@ void RvdbCursorResult::closeCursor(bool checkExists)
             return;
         }
     }
+    sendClose(conn);
+}
+
+int RvdbCursorResult::sendClose(CdDBConnection_PG* conn)
+{
+    cursorOpen = false;
+    NString sql;
     sql.format("CLOSE %s", cursorName.c_str());
-    runStatement(conn, sql.c_str());
+    return conn->executeCommand(sql.c_str());
 }
 
 void RvdbCursorResult::clear()

@@ -139,7 +139,8 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
 // their way are held while all held rows stay within twice
 // RVDB_RECORD_FETCH_BYTES, and the rest are dropped and fetched again (the
 // cursor is declared SCROLL to go back to them). Rows read ahead stand only
-// while the transaction does. Used through CdDBResultHandle like any
+// while the transaction does. The cursor is closed as soon as its last rows
+// have come, in its own transaction. Used through CdDBResultHandle like any
 // result. A fetch that fails sets the status once the rows that came before
 // the failure are passed; the values of the row then read as that code, and
 // next() ends the rows.
@@ -184,7 +185,8 @@ private:
     // send that fails is left to the FETCH sent later.
     bool sendFetch(bool early);
     // The next result of the open FETCH: 0 and a row, 0 and null at its
-    // end, or the code of its failure.
+    // end, or the code of its failure. At the end of the cursor's rows it
+    // is closed, and a failed CLOSE is such a failure.
     int readRow(PGresult*& row);
     // Holds rows of the open FETCH up to RVDB_RECORD_FETCH_BYTES.
     void fill();
@@ -195,6 +197,9 @@ private:
     void drop(Rows& rows, size_t& bytes);
     void noteBytes();
     void closeCursor(bool checkExists);
+    // CLOSE of the open cursor, leaving the statement that the connection's
+    // execute runs alone; 0 or its code.
+    int sendClose(CdDBConnection_PG* conn);
 
     CdDBConnection_PG* connection;
     CdDBConnectionHandle connectionHandle;
