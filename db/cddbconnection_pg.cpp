@@ -189,6 +189,12 @@ PGconn* CdDBConnection_PG::getPGconn() const
     return conn;
 }
 
+bool CdDBConnection_PG::inUsableTransaction() const
+{
+    settleStream();
+    return conn != nullptr && PQtransactionStatus(conn) == PQTRANS_INTRANS;
+}
+
 void CdDBConnection_PG::settleStream() const
 {
     if (!streamOpen) {

@@ -43,6 +43,8 @@ public:
     int begin() override;
     int commit() override;
     int rollback() override;
+    // As the server tells it, after an open row stream is finished.
+    bool inUsableTransaction() const override;
     CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
     int serverBackslashEscapes() const override;
 
