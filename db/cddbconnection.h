@@ -84,6 +84,9 @@ public:
     CdDBResultHandle execute() { return execute(nullptr); }
     CdDBResultHandle execute(const std::vector<CdDBBind>& binds) { return execute(&binds); }
     virtual bool inTransaction() const { return inTrans != 0; }
+    // True inside a transaction that still takes statements (begun, not
+    // aborted). Here: inTransaction().
+    virtual bool inUsableTransaction() const { return inTransaction(); }
     virtual int begin() = 0;     // -1019 on failure
     virtual int commit() = 0;    // -1004 on failure
     virtual int rollback() = 0;  // -1005 on failure

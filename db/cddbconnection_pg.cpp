@@ -189,6 +189,12 @@ PGconn* CdDBConnection_PG::getPGconn() const
     return conn;
 }
 
+bool CdDBConnection_PG::inUsableTransaction() const
+{
+    settleStream();
+    return conn != nullptr && PQtransactionStatus(conn) == PQTRANS_INTRANS;
+}
+
 void CdDBConnection_PG::settleStream() const
 {
     if (!streamOpen) {
@@ -265,6 +271,16 @@ void CdDBConnection_PG::endStream(const CdDBStreamOwner* owner)
     if (streamOpen && streamOwner == owner) {
         dropStreamRows();
     }
+}
+
+int CdDBConnection_PG::executeCommand(const char* statement)
+{
+    int code = execPlain(statement);
+    if (code != 0) {
+        log("DB access:sql[%s]sts[%d]err[%s]", statement != nullptr ? statement : "", code,
+            errorMessage);
+    }
+    return code;
 }
 
 CdDBResultHandle CdDBConnection_PG::resultHandle(PGresult* result, const char* sqlText)

@@ -43,6 +43,8 @@ public:
     int begin() override;
     int commit() override;
     int rollback() override;
+    // As the server tells it, after an open row stream is finished.
+    bool inUsableTransaction() const override;
     CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
     int serverBackslashEscapes() const override;
 
@@ -74,6 +76,10 @@ public:
     virtual int nextStreamResult(PGresult*& result);
     // Reads and drops what is left of owner's open stream.
     void endStream(const CdDBStreamOwner* owner);
+    // Runs a statement that returns no rows (logged), leaving the statement
+    // that execute runs as it was: a stream's owner may call it from
+    // finishStream. 0 or the statement's code.
+    int executeCommand(const char* statement);
     const CdDBConnectionHandle& getHandle() const { return handle; }
     // lo_export of one large object inside a savepoint, so that a failure
     // leaves the transaction usable. 0, -1 failed, -1101 not connected.

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <libpq-fe.h>
-
 #include "RvdbColumnValue.h"
 #include "cddbconnection.h"
 #include "cddbconnection_pg.h"
@@ -28,9 +26,8 @@ bool idValue(const NString& text, long long& out)
 
 bool inTransaction(CdDBConnection* connection)
 {
-    CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(connection);
-    return pg != nullptr && pg->getPGconn() != nullptr &&
-           PQtransactionStatus(pg->getPGconn()) == PQTRANS_INTRANS;
+    return dynamic_cast<CdDBConnection_PG*>(connection) != nullptr &&
+           connection->inUsableTransaction();
 }
 
 unsigned nextCursorNumber()

@@ -14,32 +14,19 @@
 #ifndef RVDBGETRECORDLIST_H
 #define RVDBGETRECORDLIST_H
 
-#include <deque>
 #include <vector>
 
 #include "RvdbColumnValue.h"
 #include "RvdbRecordList.h"
 #include "cddbconnection.h"
-#include "cddbconnection_pg.h"
+#include "cddbcursorresult_pg.h"
 #include "cddbresult.h"
-#include "cddbresult_pg.h"
 #include "nstring.h"
 #include "rvcompair.h"
 #include "rvdbSql.h"
 #include "rvresult.h"
 
 class CdDBSqlEncoder;
-
-// FETCHes of the streamed record query: at most RVDB_RECORD_FETCH_ROWS rows;
-// the first asks for RVDB_RECORD_FIRST_FETCH_ROWS, each next one for at most
-// four times the last and as many rows of the last FETCH's largest as
-// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode) and
-// are held up to RVDB_RECORD_FETCH_BYTES, read ahead up to as many again.
-enum {
-    RVDB_RECORD_FETCH_ROWS = 1000,
-    RVDB_RECORD_FIRST_FETCH_ROWS = 16,
-    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024
-};
 
 // Sort pairs are RvPair (column id, order): order "1" ascending, any other
 // text descending; the record key is column id "-1".
@@ -131,101 +118,5 @@ int rvdbLoadRecordList(CdDBConnection* connection, const char* tblId,
                        const RvdbColumnSetList& columnSets, int textCutLength,
                        RvdbRecordList& list, const RvDbSearchFilterList& filters,
                        const RvPairList& sorts, int limit, int offset, int* recordCount);
-
-// Result of the streamed record query. Each FETCH comes in one row at a
-// time: its rows are held up to RVDB_RECORD_FETCH_BYTES and the rest read
-// as the held ones are used. Once a FETCH has come in whole, the next one is
-// sent ahead; when another statement needs the connection, the rows on
-// their way are held while all held rows stay within twice
-// RVDB_RECORD_FETCH_BYTES, and the rest are dropped and fetched again (the
-// cursor is declared SCROLL to go back to them). Rows read ahead stand only
-// while the transaction does. Used through CdDBResultHandle like any
-// result. A fetch that fails sets the status once the rows that came before
-// the failure are passed; the values of the row then read as that code, and
-// next() ends the rows.
-class RvdbCursorResult : public CdDBResult, private CdDBStreamOwner {
-public:
-    // Declares cursor cursorName for selectSql on connection (a PostgreSQL
-    // connection in a transaction) and reads the first row; batchRows is the
-    // most rows of a FETCH. The result's status is 0 or the code of the
-    // failed statement.
-    RvdbCursorResult(CdDBConnection* connection, const char* cursorName, const char* selectSql,
-                     int batchRows);
-    ~RvdbCursorResult() override;
-
-    // Drops the rows, closes the cursor, ends the rows.
-    void clear() override;
-    int getStatus() const override { return status; }
-    int getFieldCount() const override;
-    int getFieldName(NString& out, int column) const override;
-    int getValue(NString& out, int column) const override;
-    int peekValue(int column, const char*& text, int& length) const override;
-    int exportLob(int column, const char* filePath) override;
-    int next() override;
-    bool isEOF() const override;
-    // Rows passed by next() so far.
-    int getAffectedRows() const override { return rowsRead; }
-
-    // Statistics: FETCH statements sent, the most rows one FETCH gave, the
-    // most bytes of rows held at once (the current row included).
-    int getFetchCount() const { return fetchCount; }
-    int getMaxBatchRows() const { return maxBatchRows; }
-    size_t getMaxBatchBytes() const { return maxBatchBytes; }
-    bool isCursorOpen() const { return cursorOpen; }
-
-private:
-    typedef std::deque<PGresult*> Rows;
-
-    void finishStream() override;
-    CdDBConnection_PG* liveConnection() const;
-    // Makes the next row current; no row at the end or on failure.
-    void load();
-    // Sends the next FETCH; early: ahead of its rows being needed, when a
-    // send that fails is left to the FETCH sent later.
-    bool sendFetch(bool early);
-    // The next result of the open FETCH: 0 and a row, 0 and null at its
-    // end, or the code of its failure.
-    int readRow(PGresult*& row);
-    // Holds rows of the open FETCH up to RVDB_RECORD_FETCH_BYTES.
-    void fill();
-    // The rows read ahead become the held ones, or are dropped when the
-    // transaction no longer stands.
-    void takeAhead();
-    void keep(Rows& rows, size_t& bytes, PGresult* row);
-    void drop(Rows& rows, size_t& bytes);
-    void noteBytes();
-    void closeCursor(bool checkExists);
-
-    CdDBConnection_PG* connection;
-    CdDBConnectionHandle connectionHandle;
-    NString cursorName;
-    int batchRows;
-    int nextRows;    // rows of the next FETCH
-    int askedRows;   // rows the open or last FETCH asked for
-    int gotRows;     // rows it gave so far
-    int status;
-    int heldStatus;  // failure that follows the held rows
-    int aheadStatus; // failure that follows the rows read ahead
-    bool failedEnd;
-    bool cursorOpen;
-    bool done;        // the cursor has no more rows
-    bool streaming;   // a FETCH is coming in
-    bool sentAhead;   // that FETCH was sent ahead
-    bool dropping;    // rows of the open FETCH were dropped
-    bool reposition;  // the cursor has to go back to position
-    long long position;  // rows of the cursor taken so far
-    size_t largestRow;   // bytes of the largest row of the open or last FETCH
-    CdDBResult_PG current;
-    size_t currentBytes;
-    Rows held;
-    size_t heldBytes;
-    Rows ahead;
-    size_t aheadBytes;
-    int rowsRead;
-    int fetchCount;
-    int maxBatchRows;
-    size_t maxBatchBytes;
-    std::vector<NString> fieldNames;
-};
 
 #endif

@@ -192,6 +192,58 @@ TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
     EXPECT_EQ(0, conn.commit());
 }
 
+// The caller commits and begins anew before the last row: every row still
+// comes and the new transaction stays usable, whether the end of the rows
+// came before the commit or was on its way (even as a FETCH of no rows).
+// Without the new transaction, rows read ahead before the commit fail.
+TEST_F(RecordStream, CommitBeforeTheLastRow)
+{
+    const struct {
+        int rows;
+        int commitAfter;
+        bool beginAgain;
+    } cases[] = {
+        { 2000, 1990, true },   // in the last batch, its end already read
+        { 2000, 1000, true },   // the last batch on its way
+        { 1336, 1336, true },   // a FETCH of no rows on its way
+        { 2000, 1000, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + " rows, commit after " + std::to_string(c.commitAfter) +
+                     (c.beginAgain ? "" : " without begin"));
+        if (!conn.inTransaction()) {
+            ASSERT_EQ(0, conn.begin());
+        }
+        std::string sql = "select g from generate_series(1, " + std::to_string(c.rows) + ") g";
+        CdDBResultHandle rows(new RvdbCursorResult(&conn, "rvdbcommitcur", sql.c_str(), RVDB_RECORD_FETCH_ROWS));
+        ASSERT_EQ(0, rows->getStatus());
+        int n = 0, ret = 0;
+        while (ret == 0 && !rows->isEOF() && n <= c.rows) {
+            NString v;
+            ASSERT_EQ(0, rows->getValue(v, 0));
+            ASSERT_EQ(std::to_string(++n), str(v));
+            if (n == c.commitAfter) {
+                ASSERT_EQ(0, conn.commit());
+                if (c.beginAgain) {
+                    ASSERT_EQ(0, conn.begin());
+                }
+            }
+            ret = rows->next();
+        }
+        if (!c.beginAgain) {
+            EXPECT_NE(0, rows->getStatus());
+            EXPECT_LT(n, c.rows);
+            continue;
+        }
+        EXPECT_EQ(0, rows->getStatus());
+        EXPECT_EQ(c.rows, n);
+        EXPECT_FALSE(dynamic_cast<RvdbCursorResult*>(rows.get())->isCursorOpen());
+        conn.setSql("select 1");
+        EXPECT_FALSE(conn.execute()->isError());
+        EXPECT_EQ(0, conn.commit());
+    }
+}
+
 // A statement that aborts the transaction while a batch is on its way: the
 // batch is not used and the rows end with a failure.
 TEST_F(RecordStream, AbortWhileBatchOnItsWay)

@@ -1,0 +1,420 @@
+#include "cddbcursorresult_pg.h"
+
+#include <libpq-fe.h>
+
+namespace {
+
+CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
+{
+    connection->setSql(sql);
+    return connection->execute();
+}
+
+}  // namespace
+
+RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const char* selectSql,
+                                   int rowsPerBatch)
+    : connection(dynamic_cast<CdDBConnection_PG*>(conn)),
+      cursorName(name != nullptr ? name : ""),
+      batchRows(rowsPerBatch > 0 ? rowsPerBatch : RVDB_RECORD_FETCH_ROWS),
+      nextRows(batchRows < RVDB_RECORD_FIRST_FETCH_ROWS ? batchRows : RVDB_RECORD_FIRST_FETCH_ROWS),
+      askedRows(0),
+      gotRows(0),
+      status(0),
+      heldStatus(0),
+      aheadStatus(0),
+      failedEnd(false),
+      cursorOpen(false),
+      done(false),
+      streaming(false),
+      sentAhead(false),
+      dropping(false),
+      reposition(false),
+      position(0),
+      largestRow(0),
+      current(0),
+      currentBytes(0),
+      heldBytes(0),
+      aheadBytes(0),
+      rowsRead(0),
+      fetchCount(0),
+      maxBatchRows(0),
+      maxBatchBytes(0)
+{
+    if (connection != nullptr) {
+        connectionHandle = connection->getHandle();
+    }
+    if (connection == nullptr || selectSql == nullptr || cursorName.isNullOrEmpty()) {
+        status = CDDB_ERR_ARG;
+        return;
+    }
+    NStringBuffer sql(4096);
+    sql.appendf("DECLARE %s SCROLL CURSOR FOR %s", cursorName.c_str(), selectSql);
+    CdDBResultHandle r = runStatement(connection, sql.c_str());
+    if (r->isError()) {
+        status = r->getStatus();
+        return;
+    }
+    cursorOpen = true;
+    load();
+}
+
+RvdbCursorResult::~RvdbCursorResult()
+{
+    current.clear();
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
+    closeCursor(true);
+}
+
+CdDBConnection_PG* RvdbCursorResult::liveConnection() const
+{
+    return connectionHandle.get() != nullptr ? connection : nullptr;
+}
+
+void RvdbCursorResult::noteBytes()
+{
+    size_t bytes = heldBytes + aheadBytes + currentBytes;
+    if (bytes > maxBatchBytes) {
+        maxBatchBytes = bytes;
+    }
+}
+
+void RvdbCursorResult::keep(Rows& rows, size_t& bytes, PGresult* row)
+{
+    rows.push_back(row);
+    bytes += PQresultMemorySize(row);
+    position++;
+    noteBytes();
+}
+
+void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
+{
+    for (PGresult* row : rows) {
+        PQclear(row);
+    }
+    rows.clear();
+    bytes = 0;
+}
+
+bool RvdbCursorResult::sendFetch(bool early)
+{
+    CdDBConnection_PG* pg = liveConnection();
+    if (pg == nullptr) {
+        if (!early) {
+            status = CDDB_ERR_NO_RESULT;
+            cursorOpen = false;
+        }
+        return false;
+    }
+    NString sql;
+    if (reposition) {
+        sql.format("MOVE ABSOLUTE %lld FROM %s", position, cursorName.c_str());
+        CdDBResultHandle r = runStatement(pg, sql.c_str());
+        if (r->isError()) {
+            status = r->getStatus();
+            cursorOpen = false;  // the transaction is aborted; its end drops the cursor
+            return false;
+        }
+        reposition = false;
+    }
+    sql.format("FETCH FORWARD %d FROM %s", nextRows, cursorName.c_str());
+    if (pg->sendStream(sql.c_str(), this) != 0) {
+        if (!early) {
+            status = CDDB_ERR_DB;
+            cursorOpen = false;
+        }
+        return false;
+    }
+    fetchCount++;
+    askedRows = nextRows;
+    gotRows = 0;
+    dropping = false;
+    largestRow = 0;
+    streaming = true;
+    sentAhead = early;
+    return true;
+}
+
+int RvdbCursorResult::readRow(PGresult*& row)
+{
+    CdDBConnection_PG* pg = liveConnection();
+    row = nullptr;
+    PGresult* res = nullptr;
+    int code = pg != nullptr ? pg->nextStreamResult(res) : CDDB_ERR_NO_RESULT;
+    if (code != 0) {
+        streaming = false;
+        cursorOpen = false;  // the transaction is aborted; its end drops the cursor
+        if (pg != nullptr) {
+            pg->endStream(this);
+        }
+        return code;
+    }
+    if (fieldNames.empty()) {
+        int n = PQnfields(res);
+        for (int i = 0; i < n; i++) {
+            fieldNames.push_back(NString(static_cast<const char*>(PQfname(res, i))));
+        }
+    }
+    if (PQresultStatus(res) == PGRES_SINGLE_TUPLE) {
+        gotRows++;
+        size_t bytes = PQresultMemorySize(res);
+        if (bytes > largestRow) {
+            largestRow = bytes;
+        }
+        row = res;
+        return 0;
+    }
+    // The end of the FETCH: fewer rows than asked is the end of the cursor,
+    // unless rows were dropped to be fetched again.
+    PQclear(res);
+    streaming = false;
+    if (gotRows > maxBatchRows) {
+        maxBatchRows = gotRows;
+    }
+    bool atEnd = !dropping && gotRows < askedRows;
+    if (dropping) {
+        reposition = true;
+    } else if (atEnd) {
+        done = true;
+    }
+    // The next FETCH grows while rows are small and shrinks after large ones.
+    size_t rows = static_cast<size_t>(askedRows) * 4;
+    if (largestRow > 0 && rows > RVDB_RECORD_FETCH_BYTES / largestRow) {
+        rows = RVDB_RECORD_FETCH_BYTES / largestRow;
+    }
+    if (rows > static_cast<size_t>(batchRows)) {
+        rows = static_cast<size_t>(batchRows);
+    }
+    nextRows = rows < 1 ? 1 : static_cast<int>(rows);
+    // Closed at once, in the cursor's transaction: the caller's next
+    // statement may end that transaction.
+    return atEnd ? sendClose(pg) : 0;
+}
+
+void RvdbCursorResult::fill()
+{
+    sentAhead = false;
+    while (streaming && heldBytes < RVDB_RECORD_FETCH_BYTES) {
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            heldStatus = code;  // after the rows that came before it
+            return;
+        }
+        if (row == nullptr) {
+            return;
+        }
+        keep(held, heldBytes, row);
+    }
+}
+
+void RvdbCursorResult::finishStream()
+{
+    // Another statement waits for the connection: the rest of the FETCH is
+    // held while all held rows fit in twice RVDB_RECORD_FETCH_BYTES, and
+    // dropped after that.
+    Rows& rows = sentAhead ? ahead : held;
+    size_t& bytes = sentAhead ? aheadBytes : heldBytes;
+    while (streaming) {
+        PGresult* row = nullptr;
+        int code = readRow(row);
+        if (code != 0) {
+            (sentAhead ? aheadStatus : heldStatus) = code;
+            return;
+        }
+        if (row == nullptr) {
+            return;
+        }
+        size_t size = PQresultMemorySize(row);
+        if (!dropping && heldBytes + aheadBytes + size <= 2 * size_t(RVDB_RECORD_FETCH_BYTES)) {
+            keep(rows, bytes, row);
+        } else {
+            dropping = true;
+            PQclear(row);
+        }
+    }
+}
+
+void RvdbCursorResult::takeAhead()
+{
+    if (aheadStatus == 0 && (liveConnection() == nullptr || !connection->inUsableTransaction())) {
+        // Read before a statement that ended or aborted the transaction:
+        // fetched again, they fail as they would have.
+        position -= static_cast<long long>(ahead.size());
+        drop(ahead, aheadBytes);
+        if (!cursorOpen) {
+            // Closed at its end: with its transaction gone it cannot be
+            // read again.
+            status = liveConnection() != nullptr ? CDDB_ERR_DB : CDDB_ERR_NO_RESULT;
+            return;
+        }
+        reposition = true;
+        done = false;
+        return;
+    }
+    held.swap(ahead);
+    heldBytes = aheadBytes;
+    aheadBytes = 0;
+    heldStatus = aheadStatus;
+    aheadStatus = 0;
+}
+
+void RvdbCursorResult::load()
+{
+    current.replaceRows(nullptr);
+    currentBytes = 0;
+    while (status == 0 && held.empty()) {
+        if (heldStatus != 0) {
+            status = heldStatus;
+        } else if (!ahead.empty() || aheadStatus != 0) {
+            takeAhead();
+        } else if (streaming) {
+            fill();
+        } else if (done || !cursorOpen) {
+            closeCursor(false);
+            return;
+        } else if (!sendFetch(false)) {
+            return;
+        }
+    }
+    if (held.empty()) {
+        return;
+    }
+    PGresult* row = held.front();
+    held.pop_front();
+    currentBytes = PQresultMemorySize(row);
+    heldBytes -= currentBytes;
+    if (current.getFieldCount() > 0) {
+        current.replaceRows(row);  // the columns were read with the first row
+    } else {
+        current.attach(connectionHandle, row);
+    }
+    if (!streaming && ahead.empty() && !done && !reposition && cursorOpen && heldStatus == 0 &&
+        aheadStatus == 0) {
+        sendFetch(true);  // the server makes the next rows while these are used
+    }
+}
+
+void RvdbCursorResult::closeCursor(bool checkExists)
+{
+    CdDBConnection_PG* conn = liveConnection();
+    streaming = false;
+    sentAhead = false;
+    if (conn != nullptr) {
+        conn->endStream(this);  // the rest of the FETCH is not wanted
+    }
+    if (!cursorOpen) {
+        return;
+    }
+    cursorOpen = false;
+    if (conn == nullptr) {
+        return;
+    }
+    NString sql;
+    if (checkExists) {
+        // Closing a cursor that a finished transaction already dropped would
+        // abort the transaction now running: close only what is still open.
+        if (!conn->inUsableTransaction()) {
+            return;
+        }
+        sql.format("select 1 from pg_cursors where name='%s'", cursorName.c_str());
+        CdDBResultHandle r = runStatement(conn, sql.c_str());
+        if (r->isError() || r->isEOF()) {
+            return;
+        }
+    }
+    sendClose(conn);
+}
+
+int RvdbCursorResult::sendClose(CdDBConnection_PG* conn)
+{
+    cursorOpen = false;
+    NString sql;
+    sql.format("CLOSE %s", cursorName.c_str());
+    return conn->executeCommand(sql.c_str());
+}
+
+void RvdbCursorResult::clear()
+{
+    current.clear();
+    currentBytes = 0;
+    drop(held, heldBytes);
+    drop(ahead, aheadBytes);
+    closeCursor(true);
+    done = true;
+}
+
+int RvdbCursorResult::getFieldCount() const
+{
+    return static_cast<int>(fieldNames.size());
+}
+
+int RvdbCursorResult::getFieldName(NString& out, int column) const
+{
+    if (fieldNames.empty()) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    if (column < 0 || column >= static_cast<int>(fieldNames.size())) {
+        return CDDB_ERR_FIELD;
+    }
+    out = fieldNames[column];
+    return 0;
+}
+
+int RvdbCursorResult::getValue(NString& out, int column) const
+{
+    if (status != 0) {
+        return status;
+    }
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
+    }
+    return current.getValue(out, column);
+}
+
+int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
+{
+    text = nullptr;
+    length = 0;
+    if (status != 0) {
+        return status;
+    }
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
+    }
+    return current.peekValue(column, text, length);
+}
+
+int RvdbCursorResult::exportLob(int column, const char* filePath)
+{
+    if (status != 0) {
+        return status;
+    }
+    if (current.isEOF()) {
+        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
+    }
+    return current.exportLob(column, filePath);
+}
+
+int RvdbCursorResult::next()
+{
+    if (status != 0) {
+        failedEnd = true;
+        return status;
+    }
+    if (current.isEOF()) {
+        return 0;
+    }
+    rowsRead++;
+    load();
+    return status;
+}
+
+bool RvdbCursorResult::isEOF() const
+{
+    if (status != 0) {
+        return failedEnd;
+    }
+    return current.isEOF();
+}
