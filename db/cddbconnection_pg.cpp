@@ -351,7 +351,7 @@ void CdDBConnection_PG::reportError()
     log("%s", "******************************");
 }
 
-int CdDBConnection_PG::execPlain(const char* statement)
+int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
 {
     if (statement == nullptr) {
         statement = "";
@@ -367,6 +367,9 @@ int CdDBConnection_PG::execPlain(const char* statement)
         return CDDB_ERR_DB;
     }
     int code = mapStatus(result);
+    if (tag != nullptr) {
+        *tag = PQcmdStatus(result);
+    }
     PQclear(result);
     if (code != 0) {
         reportError();
@@ -385,10 +388,16 @@ int CdDBConnection_PG::begin()
 
 int CdDBConnection_PG::commit()
 {
-    if (execPlain("COMMIT") != 0) {
+    std::string tag;
+    if (execPlain("COMMIT", &tag) != 0) {
         return CDDB_ERR_COMMIT;
     }
     inTrans = 0;
+    // A transaction that had failed is rolled back instead.
+    if (tag == "ROLLBACK") {
+        setErrorMessage("the transaction was rolled back");
+        return CDDB_ERR_COMMIT;
+    }
     return 0;
 }
 

@@ -97,7 +97,8 @@ protected:
     virtual void retryPause(int seconds);
 
 private:
-    int execPlain(const char* sql);
+    // tag: where given, the command tag of the answer.
+    int execPlain(const char* sql, std::string* tag = nullptr);
     void reportError();
     // Wraps a statement's result (null: the call failed); a failed status
     // is logged with sqlText and the result freed.

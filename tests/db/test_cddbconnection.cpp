@@ -147,6 +147,15 @@ TEST_F(CdDBConnectionTest, ConnectsAndRunsTransactions)
     ASSERT_EQ(0, conn.execute()->getStatus());
     ASSERT_EQ(0, conn.commit());
     EXPECT_EQ("0", value(conn, "select count(*) from keepme"));
+
+    // A transaction that failed is rolled back by its commit: no success.
+    ASSERT_EQ(0, conn.begin());
+    conn.setSql("insert into keepme values (1)");
+    ASSERT_EQ(0, conn.execute()->getStatus());
+    EXPECT_EQ("error", value(conn, "select count(*) from missing_table"));
+    EXPECT_EQ(-1004, conn.commit());
+    EXPECT_FALSE(conn.inTransaction());
+    EXPECT_EQ("0", value(conn, "select count(*) from keepme"));
     EXPECT_EQ(0, conn.disconnect());
     EXPECT_FALSE(conn.isConnected());
 }
