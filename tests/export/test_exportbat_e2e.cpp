@@ -878,39 +878,49 @@ TEST_F(ExportBatOwnDbTest, TablesListedLateAreLockedBeforeTheSnapshot)
 
 // Every table a run reads is locked before its snapshot: the tables its
 // reference columns reach, to the end of a chain (2 reads 3, and 4 through
-// 3), with their attachment tables, and an attachment table that was
-// missing when its lock was tried but is back by the snapshot. A table
-// emptied and filled again by another session meanwhile is read whole.
+// 3), with their attachment tables, an attachment table that was missing
+// when its lock was tried but is back by the snapshot, and a table that a
+// reference added meanwhile reaches. A table emptied and filled again by
+// another session meanwhile is read whole.
 TEST_F(ExportBatOwnDbTest, ReferencedTablesAreLockedBeforeTheSnapshot)
 {
     const std::vector<std::string> order = { "-range", "assign", "-dbname", "受注" };
+    const std::vector<std::string> customers = { "-range", "assign", "-dbname", "顧客" };
     const std::vector<std::string> running = { "-range", "running" };
+    // Table 3's references to 4 taken out before the run, back while it waits.
+    const std::string refsOut = "CREATE TABLE keptcols AS SELECT * FROM rv_tbl_col WHERE tbl_id = 3 AND col_id IN (6, 7);"
+                                "DELETE FROM rv_tbl_col WHERE tbl_id = 3 AND col_id IN (6, 7)";
+    const std::string refsBack = "INSERT INTO rv_tbl_col SELECT * FROM keptcols; DROP TABLE keptcols";
     struct {
         const std::vector<std::string>& args;
+        const char* first;    // the first table the run locks
         const char* table;    // emptied and filled again
         bool blocked;         // that waits for the run's lock
-        const char* away;     // renamed away before the run, back while it waits
+        std::string before;   // run before the run
+        std::string between;  // run while the run waits for first
         const char* exported;
     } cases[] = {
-        { order, "tbl00003", true, nullptr, "tbl00002" },
-        { order, "tbl00003_lob", true, nullptr, "tbl00002" },
-        { order, "tbl00004", true, nullptr, "tbl00002" },
-        { order, "tbl00004_lob", true, nullptr, "tbl00002" },
-        { running, "tbl00001_lob", false, "tbl00001_lob", "tbl00001" },
+        { order, "tbl00002", "tbl00003", true, "", "", "tbl00002" },
+        { order, "tbl00002", "tbl00003_lob", true, "", "", "tbl00002" },
+        { order, "tbl00002", "tbl00004", true, "", "", "tbl00002" },
+        { order, "tbl00002", "tbl00004_lob", true, "", "", "tbl00002" },
+        { running, "tbl00002", "tbl00001_lob", false, "ALTER TABLE tbl00001_lob RENAME TO away",
+          "ALTER TABLE away RENAME TO tbl00001_lob", "tbl00001" },
+        { customers, "tbl00003", "tbl00004", false, refsOut, refsBack, "tbl00003" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.table);
-        if (c.away) {
-            ASSERT_EQ("", own->exec(std::string("ALTER TABLE ") + c.away + " RENAME TO away"));
+        SCOPED_TRACE(std::string(c.table) + " " + c.between);
+        if (!c.before.empty()) {
+            ASSERT_EQ("", own->exec(c.before));
         }
         Started run;
         PgSession defs(nullptr, PQfinish);
         startHeldAfterSnapshot(*own, [&] {
             run = start(c.args);
-            if (c.away && waitsForLock(*own, "tbl00002")) {
-                EXPECT_EQ("", own->exec(std::string("ALTER TABLE away RENAME TO ") + c.away));
+            if (!c.between.empty() && waitsForLock(*own, c.first)) {
+                EXPECT_EQ("", own->exec(c.between));
             }
-        }, "tbl00002", defs);
+        }, c.first, defs);
         ASSERT_FALSE(HasFatalFailure());
         std::string e = refill(*own, c.table);
         EXPECT_EQ(c.blocked, !e.empty()) << e;
