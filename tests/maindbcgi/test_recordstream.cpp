@@ -195,22 +195,30 @@ TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
 // The caller commits and begins anew before the last row: every row still
 // comes and the new transaction stays usable, whether the end of the rows
 // came before the commit or was on its way (even as a FETCH of no rows).
-// Without the new transaction, rows read ahead before the commit fail.
+// When the end had not come, the rows read before the commit come and then
+// the rows fail, with nothing sent into the new transaction. Without the new
+// transaction, rows read ahead before the commit fail.
 TEST_F(RecordStream, CommitBeforeTheLastRow)
 {
     const struct {
         int rows;
         int commitAfter;
         bool beginAgain;
+        int status;
+        std::vector<const char*> sent;  // run by execute in place of commit() and begin()
     } cases[] = {
-        { 2000, 1990, true },   // in the last batch, its end already read
-        { 2000, 1000, true },   // the last batch on its way
-        { 1336, 1336, true },   // a FETCH of no rows on its way
-        { 2000, 1000, false },
+        { 2000, 1990, true, 0, {} },   // in the last batch, its end already read
+        { 2000, 1000, true, 0, {} },   // the last batch on its way
+        { 1336, 1336, true, 0, {} },   // a FETCH of no rows on its way
+        { 2336, 1336, true, CDDB_ERR_DB, {} },  // a full FETCH on its way
+        { 2336, 500, true, CDDB_ERR_DB, {} },
+        { 2336, 900, true, CDDB_ERR_DB, { "COMMIT", "BEGIN" } },
+        { 2336, 900, true, CDDB_ERR_DB, { "COMMIT AND CHAIN" } },
+        { 2000, 1000, false, 0, {} },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + " rows, commit after " + std::to_string(c.commitAfter) +
-                     (c.beginAgain ? "" : " without begin"));
+                     (c.beginAgain ? "" : " without begin") + (c.sent.empty() ? "" : std::string(" by ") + c.sent[0]));
         if (!conn.inTransaction()) {
             ASSERT_EQ(0, conn.begin());
         }
@@ -222,7 +230,13 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             NString v;
             ASSERT_EQ(0, rows->getValue(v, 0));
             ASSERT_EQ(std::to_string(++n), str(v));
-            if (n == c.commitAfter) {
+            for (const char* statement : c.sent) {
+                if (n == c.commitAfter) {
+                    conn.setSql(statement);
+                    ASSERT_FALSE(conn.execute()->isError());
+                }
+            }
+            if (n == c.commitAfter && c.sent.empty()) {
                 ASSERT_EQ(0, conn.commit());
                 if (c.beginAgain) {
                     ASSERT_EQ(0, conn.begin());
@@ -235,7 +249,7 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             EXPECT_LT(n, c.rows);
             continue;
         }
-        EXPECT_EQ(0, rows->getStatus());
+        EXPECT_EQ(c.status, rows->getStatus());
         EXPECT_EQ(c.rows, n);
         EXPECT_FALSE(dynamic_cast<RvdbCursorResult*>(rows.get())->isCursorOpen());
         conn.setSql("select 1");
