@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,58 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         conn.setSql("select 1");
         EXPECT_FALSE(conn.execute()->isError());
         EXPECT_EQ(0, conn.commit());
+    }
+}
+
+// A CLOSE that fails at the end of the rows fails them, after every row has
+// come: the session ended, or the cursor closed behind the result's back.
+TEST_F(RecordStream, FailedCloseFailsTheRows)
+{
+    struct Faulty : CdDBConnection_PG {
+        Faulty() : CdDBConnection_PG(1, 0) {}
+        std::function<void()> atLastEnd;
+        int ends = 0;
+        // The second FETCH's end is the last: 16 rows, then 4 of 64.
+        int nextStreamResult(PGresult*& result) override
+        {
+            int ret = CdDBConnection_PG::nextStreamResult(result);
+            if (ret == 0 && result != nullptr && PQresultStatus(result) == PGRES_TUPLES_OK && ++ends == 2)
+                atLastEnd();
+            return ret;
+        }
+    };
+    const struct {
+        const char* fault;
+        std::function<void(Faulty&, const std::string& pid)> run;
+    } cases[] = {
+        { "session ended",
+          [](Faulty&, const std::string& pid) {
+              // Returns once the session is gone.
+              EXPECT_EQ("t", pgtestQueryValue("select pg_terminate_backend(" + pid + ", 10000)"));
+          } },
+        { "cursor closed", [](Faulty& c, const std::string&) { EXPECT_EQ(0, c.executeCommand("CLOSE rvdbclosecur")); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        Faulty faulty;
+        ASSERT_EQ(0, faulty.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
+        ASSERT_EQ(0, faulty.begin());
+        faulty.setSql("select pg_backend_pid()");
+        NString pid;
+        ASSERT_EQ(0, faulty.execute()->getValue(pid, 0));
+        faulty.atLastEnd = [&]() { c.run(faulty, str(pid)); };
+        CdDBResultHandle rows(new RvdbCursorResult(&faulty, "rvdbclosecur",
+                                                   "select g from generate_series(1, 20) g", RVDB_RECORD_FETCH_ROWS));
+        int n = 0;
+        while (rows->getStatus() == 0 && !rows->isEOF() && n <= 20) {
+            NString v;
+            ASSERT_EQ(0, rows->getValue(v, 0));
+            ASSERT_EQ(std::to_string(++n), str(v));
+            rows->next();
+        }
+        EXPECT_EQ(20, n);
+        EXPECT_EQ(2, faulty.ends);
+        EXPECT_EQ(CDDB_ERR_DB, rows->getStatus());
     }
 }
 
