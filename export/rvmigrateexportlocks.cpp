@@ -157,8 +157,8 @@ int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, s
 
 // Tables the run reads in its snapshot whatever it exports: the
 // definitions, and the catalogs that attachments are read through.
-const char* const kRunTables[] = { "rv_tbl",          "rv_tbl_col",             "pg_largeobject",
-                                   "pg_largeobject_metadata", "pg_namespace", "pg_proc" };
+const char* const kRunTables[] = { "rv_tbl",         "rv_tbl_col",   "pg_largeobject", "pg_largeobject_metadata",
+                                   "pg_namespace", "pg_proc" };
 
 // Stops the run before its first lock when the locks its snapshot holds
 // cannot fit the server's lock table: one for each table it reads that
@@ -241,9 +241,9 @@ int lockOutcome(const ReadTable& t, int code)
 // lifted before the snapshot's reads. A lock that fails for lack of lock
 // space stops the run, as does a failed read. Before the first lock, a run
 // whose locks the server's lock table cannot hold stops; beforeLocks runs
-// next. tables: the list read before, then the list of the snapshot. codes: the
-// code of each listed table's locks; a table that is still not locked in
-// the last round counts as timed out. refs: the table whose lock failed,
+// next. tables: the list read before, then the list of the snapshot.
+// codes: the code of each listed table's locks; a table that is still not
+// locked in the last round counts as timed out. refs: the table whose lock failed,
 // when it is not the listed table's own; empty otherwise. 0, or the code
 // that stops the run.
 int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<RvdbTableSetPtr>& tables,
