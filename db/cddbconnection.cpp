@@ -65,6 +65,8 @@ CdDBConnection::CdDBConnection(int retries, int waitSeconds)
 {
     sqlState[0] = '\0';
     errorMessage[0] = '\0';
+    serverMessage[0] = '\0';
+    serverHint[0] = '\0';
     timeZone[0] = '\0';
 }
 
@@ -88,6 +90,12 @@ void CdDBConnection::setSqlState(const char* state)
 void CdDBConnection::setErrorMessage(const char* message)
 {
     snprintf(errorMessage, sizeof errorMessage, "%s", message != nullptr ? message : "");
+}
+
+void CdDBConnection::setServerText(const char* message, const char* hint)
+{
+    snprintf(serverMessage, sizeof serverMessage, "%s", message != nullptr ? message : "");
+    snprintf(serverHint, sizeof serverHint, "%s", hint != nullptr ? hint : "");
 }
 
 void CdDBConnection::log(const char* format, ...)

@@ -92,6 +92,10 @@ public:
     virtual int rollback() = 0;  // -1005 on failure
     virtual const char* getSqlState() const { return sqlState; }
     virtual const char* getErrorMessage() const { return errorMessage; }
+    // The server's own text and hint of the last failure that had an
+    // SQLSTATE ("" when it sent none), cut to 255 bytes.
+    virtual const char* getServerMessage() const { return serverMessage; }
+    virtual const char* getServerHint() const { return serverHint; }
     virtual int getIntAttr() const { return intAttr; }
     virtual int getRetryCount() const { return retryCount; }
     virtual int getRetryWait() const { return retryWait; }
@@ -105,9 +109,12 @@ public:
 protected:
     void setSqlState(const char* state);
     void setErrorMessage(const char* message);
+    void setServerText(const char* message, const char* hint);
 
     char sqlState[256];
     char errorMessage[256];
+    char serverMessage[256];
+    char serverHint[256];
     int retryCount;
     int retryWait;
     std::string sqlLogPath;

@@ -506,6 +506,8 @@ int CdDBConnection_PG::mapStatus(PGresult* result)
         return CDDB_ERR_DB;
     }
     setSqlState(state);
+    setServerText(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY),
+                  PQresultErrorField(result, PG_DIAG_MESSAGE_HINT));
     return mapSqlState(state);
 }
 

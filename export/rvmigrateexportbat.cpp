@@ -258,20 +258,35 @@ int RvMigrateExportBat::checkRequiredArgs()
 
 int RvMigrateExportBat::finish(int rc)
 {
+    // A database failure for lack of lock space says so in the server's
+    // words.
+    NString serverText;
     if (!m_appctx->getRootDir().isNullOrEmpty()) {
         CdDBConnection* conn = m_appctx->getConnection(false);
+        if (conn && rc <= CDDB_ERR_CONNECT && rc >= CDDB_ERR_MEMORY &&
+            std::strcmp(conn->getSqlState(), "53200") == 0)
+            rvcomGetLocalString(serverText, "export_logfile_server_error", NString(conn->getServerMessage()),
+                                NString(conn->getServerHint()));
         if (conn && conn->isConnected())
             conn->disconnect();
     }
     NString resultText;
-    if (rc != 0 && rc == m_failed_table_code && !m_failed_table_text.isNullOrEmpty())
+    bool logged = false;  // the text has its own entry already
+    if (!serverText.isNullOrEmpty()) {
+        resultText = rvcomGetCodeEntry(rc).text + NString(" ") + serverText;
+    } else if (rc != 0 && !m_stop_text.isNullOrEmpty()) {
+        resultText = m_stop_text;
+        logged = true;
+    } else if (rc != 0 && rc == m_failed_table_code && !m_failed_table_text.isNullOrEmpty()) {
         resultText = m_failed_table_text;  // names the table
-    else
+        logged = true;
+    } else {
         makeTableErrorMessage(rc, RvdbTableSet(), NString(), resultText);
+        logged = rc == m_failed_table_code;
+    }
 
     if (!m_log_filepath.isNullOrEmpty()) {
-        // A failed table has its own entry already.
-        if (rc != 0 && rc != m_failed_table_code && (rc < RVEXP_ERR_NO_KEY || rc > RVEXP_ERR_SETTING_JSON))
+        if (rc != 0 && !logged && (rc < RVEXP_ERR_NO_KEY || rc > RVEXP_ERR_SETTING_JSON))
             writeExportLog(resultText);
         NString end;
         rvcomGetLocalString(end, "export_logfile_end");

@@ -155,6 +155,9 @@ public:
     // Log text of the last table failure, and that of the first one.
     NString m_table_error_text;
     NString m_failed_table_text;
+    // Text of what stopped the run, when it is not the code's own; logged
+    // already.
+    NString m_stop_text;
     // Descriptor holding the lock on m_files_dir; -1 while not locked.
     int m_files_lock;
 };

@@ -1,11 +1,15 @@
 // The lock rounds of the export.
 #include "rvmigrateexportlocks.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 
 #include "cddbcodes.h"
 #include "cddbconnection.h"
+#include "rvcomcode.h"
 #include "rvdbinnercolumn.h"
 #include "rvddGetTblColList.h"
 #include "rvmigrateexportbat.h"
@@ -63,10 +67,11 @@ typedef std::vector<ReadTable> ReadTables;
 // columns reach, to the end of each chain, each with its attachment table.
 // Definitions that cannot be read add nothing: the table fails on them
 // when it is exported. The definitions are read past their cache, which
-// the export fills in its snapshot.
-ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, const RvdbTableSet& table)
+// the export fills in its snapshot. 0, or the code of a read that failed in
+// the database, which is logged for the table: the transaction is lost.
+int tablesReadBy(RvMigrateExportBat& bat, CdDBConnection* conn, const RvdbTableSet& table, ReadTables& out)
 {
-    ReadTables out;
+    out.clear();
     std::set<std::string> seen;
     auto add = [&](const NString& name, bool required) {
         if (!name.isNullOrEmpty() && seen.insert(name.c_str()).second)
@@ -79,8 +84,17 @@ ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, con
     };
     addWithLob(table.tbl_id, true);
     std::vector<RvdbColumnSetPtr> columns;
-    if (rvddGetTblColList(conn, columns, table.tbl_id.c_str(), "") != 0)
-        return out;
+    int ret = rvddGetTblColList(conn, columns, table.tbl_id.c_str(), "");
+    if (ret != 0 && conn->inUsableTransaction())
+        return 0;
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d] tableid[%s] dbname[%s] dbsts[%s] dbmsg[%s]", ret, table.tbl_id.c_str(),
+                    table.tbl_lname.c_str(), conn->getSqlState(), conn->getErrorMessage());
+        NString text;
+        bat.makeTableErrorMessage(ret, table, table.tbl_lname, text);
+        bat.writeExportLog(text);
+        return ret;
+    }
     for (const RvdbColumnSetPtr& col : columns) {
         if (!col || !bat.exportsColumn(*col))
             continue;
@@ -96,7 +110,27 @@ ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, con
             step = step->getRelatedSet().get();
         }
     }
-    return out;
+    return 0;
+}
+
+// Whether name can be given to the server as it is: a plain name.
+bool plainName(const std::string& name)
+{
+    return !name.empty() && name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos;
+}
+
+// "(values ('a'),('b')) as v(n)" for the plain names among names; empty
+// when there are none.
+NString plainNameValues(const std::set<std::string>& names)
+{
+    NStringBuffer sql(1024);
+    for (const std::string& name : names) {
+        if (plainName(name))
+            sql.appendf("%s('%s')", sql.length() == 0 ? "(values " : ",", name.c_str());
+    }
+    if (sql.length() != 0)
+        sql.append(") as v(n)");
+    return NString(sql.c_str());
 }
 
 // The names among names that name a table now, whatever the snapshot
@@ -104,16 +138,10 @@ ReadTables tablesReadBy(const RvMigrateExportBat& bat, CdDBConnection* conn, con
 // names are asked. 0 or the code of the failed read.
 int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, std::set<std::string>& out)
 {
-    NStringBuffer sql(1024);
-    for (const std::string& name : names) {
-        if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos)
-            continue;
-        sql.appendf("%s('%s')", sql.length() == 0 ? "select v.n from (values " : ",", name.c_str());
-    }
-    if (sql.length() == 0)
+    NString values = plainNameValues(names);
+    if (values.isNullOrEmpty())
         return 0;
-    sql.append(") as v(n) where to_regclass(v.n) is not null");
-    conn->setSql(sql.c_str());
+    conn->setSql((NString("select v.n from ") + values + NString(" where to_regclass(v.n) is not null")).c_str());
     CdDBResultHandle res = conn->execute();
     if (!res || res->isError())
         return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
@@ -125,6 +153,66 @@ int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, s
         out.insert(name.c_str());
     }
     return 0;
+}
+
+// Tables the run reads in its snapshot whatever it exports: the
+// definitions, and the catalogs that attachments are read through.
+const char* const kRunTables[] = { "rv_tbl",         "rv_tbl_col",   "pg_largeobject", "pg_largeobject_metadata",
+                                   "pg_namespace", "pg_proc" };
+
+// Stops the run before its first lock when the locks its snapshot holds
+// cannot fit the server's lock table: one for each table it reads that
+// exists (a name that cannot be asked counts as one) and one for each
+// index of those, which the record query may open. The size is the one the
+// server documents, max_locks_per_transaction times the sum of
+// max_connections and max_prepared_transactions. 0, or the code that stops
+// the run, logged.
+int checkLockSpace(RvMigrateExportBat& bat, CdDBConnection* conn, const std::map<std::string, ReadTables>& reads)
+{
+    std::set<std::string> names(std::begin(kRunTables), std::end(kRunTables));
+    for (const auto& r : reads)
+        for (const ReadTable& t : r.second)
+            names.insert(t.name);
+    long long unasked = 0;
+    for (const std::string& name : names)
+        unasked += plainName(name) ? 0 : 1;
+    NString sql = NString("select (select count(*) + coalesce(sum((select count(*) from pg_index i "
+                          "where i.indrelid = r.oid)), 0) from (select distinct to_regclass(v.n)::oid as oid from ") +
+                  plainNameValues(names) +
+                  NString(") as r where r.oid is not null), current_setting('max_locks_per_transaction')::bigint * "
+                          "(current_setting('max_connections')::bigint + "
+                          "current_setting('max_prepared_transactions')::bigint), "
+                          "current_setting('max_locks_per_transaction')");
+    conn->setSql(sql.c_str());
+    CdDBResultHandle res = conn->execute();
+    if (!res || res->isError()) {
+        int ret = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+        return ret;
+    }
+    NString needed, size, perTransaction;
+    int ret = res->isEOF() ? CDDB_ERR_EOF : res->getValue(needed, 0);
+    if (ret == 0)
+        ret = res->getValue(size, 1);
+    if (ret == 0)
+        ret = res->getValue(perTransaction, 2);
+    if (ret != 0) {
+        EXPORTTRACE("ret[%d]", ret);
+        return ret;
+    }
+    long long need = std::strtoll(needed.c_str(), nullptr, 10) + unasked;
+    long long room = std::strtoll(size.c_str(), nullptr, 10);
+    if (need <= room)
+        return 0;
+    NString count;
+    count.format("%lld", need);
+    NString text;
+    rvcomGetLocalString(text, "export_logfile_lock_space", count, size, perTransaction);
+    EXPORTTRACE("ret[%d] locks[%lld] locktable[%lld] max_locks_per_transaction[%s]", CDDB_ERR_DB, need, room,
+                perTransaction.c_str());
+    bat.writeExportLog(text);
+    bat.m_stop_text = text;
+    return CDDB_ERR_DB;
 }
 
 // Rounds of locking and listing before tables that the list keeps gaining
@@ -149,21 +237,33 @@ int lockOutcome(const ReadTable& t, int code)
 // an attachment or referenced table that was missing when its lock was
 // tried and is there now) starts a new round. A rollback releases the
 // locks, so each round locks every table again. A table whose lock failed
-// is not tried again. Each lock waits at most the lock time-out.
-// tables: the list read before, then the list of the snapshot. codes: the
-// code of each listed table's locks; a table that is still not locked in
-// the last round counts as timed out. refs: the table whose lock failed,
+// is not tried again. Each lock waits at most the lock time-out, which is
+// lifted before the snapshot's reads. A lock that fails for lack of lock
+// space stops the run, as does a failed read. Before the first lock, a run
+// whose locks the server's lock table cannot hold stops; beforeLocks runs
+// next. tables: the list read before, then the list of the snapshot.
+// codes: the code of each listed table's locks; a table that is still not
+// locked in the last round counts as timed out. refs: the table whose lock failed,
 // when it is not the listed table's own; empty otherwise. 0, or the code
 // that stops the run.
 int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<RvdbTableSetPtr>& tables,
-                          std::vector<int>& codes, std::vector<std::string>& refs)
+                          std::vector<int>& codes, std::vector<std::string>& refs,
+                          const std::function<int()>& beforeLocks)
 {
     std::map<std::string, int> failed;  // table name: code its lock failed with
     std::map<std::string, ReadTables> reads;  // table id: the tables to lock for it
-    for (const RvdbTableSetPtr& table : tables)
-        reads[table->tbl_id.c_str()] = tablesReadBy(bat, conn, *table);
+    for (const RvdbTableSetPtr& table : tables) {
+        int ret = tablesReadBy(bat, conn, *table, reads[table->tbl_id.c_str()]);
+        if (ret != 0)
+            return ret;
+    }
+    int ret = checkLockSpace(bat, conn, reads);
+    if (ret == 0)
+        ret = beforeLocks();
+    if (ret != 0)
+        return ret;
     for (int round = 1;; ++round) {
-        int ret = restartTransaction(conn);
+        ret = restartTransaction(conn);
         if (ret == 0)
             ret = execStatement(conn, "SET LOCAL lock_timeout = '5s'");
         std::map<std::string, int> locks;  // table name: code of its lock in this round
@@ -173,6 +273,11 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
                 if (done == locks.end()) {
                     auto f = failed.find(t.name);
                     int code = f != failed.end() ? f->second : lockTable(conn, t.name);
+                    // No lock space left: every further lock fails as well.
+                    if (f == failed.end() && code != 0 && std::strcmp(conn->getSqlState(), "53200") == 0) {
+                        ret = code;
+                        break;
+                    }
                     // A missing table is asked for again in the next round.
                     if (code != 0 && code != CDDB_ERR_NO_TABLE)
                         failed[t.name] = code;
@@ -183,6 +288,9 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
                     break;
             }
         }
+        // The time-out bounds the locks only: the reads below wait.
+        if (ret == 0)
+            ret = execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
         std::vector<RvdbTableSetPtr> listed;
         if (ret == 0)
             ret = bat.getTableList(listed);
@@ -192,7 +300,9 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
         std::set<std::string> missing, present;
         for (const RvdbTableSetPtr& table : listed) {
             ReadTables& set = snapshot[table->tbl_id.c_str()];
-            set = tablesReadBy(bat, conn, *table);
+            ret = tablesReadBy(bat, conn, *table, set);
+            if (ret != 0)
+                return ret;
             for (const ReadTable& t : set) {
                 auto l = locks.find(t.name);
                 if (l != locks.end() && lockOutcome(t, l->second) == 1)
@@ -233,6 +343,6 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
         tables.swap(listed);
         reads.swap(snapshot);
         if (complete || round == kLockRounds)
-            return execStatement(conn, "SET LOCAL lock_timeout TO DEFAULT");
+            return 0;
     }
 }

@@ -221,18 +221,16 @@ int RvMigrateExportBat::exportTables()
         writeExportLog(text);
         return 0;
     }
-    ret = lockFilesDir(*this);
-    if (ret != 0)
-        return ret;
     CdDBConnection* conn = m_appctx->getConnection(true);
     if (conn == nullptr)
         return CDDB_ERR_NO_RESULT;
     // The snapshot the run reads is taken only once the listed tables are
     // locked: a table emptied while the export waited for a lock is then
-    // read as it is, together with the list that goes with it.
+    // read as it is, together with the list that goes with it. The export
+    // directory is locked once the run is known to fit the lock table.
     std::vector<int> lockCodes;
     std::vector<std::string> lockRefs;
-    ret = rvexpLockListedTables(*this, conn, tables, lockCodes, lockRefs);
+    ret = rvexpLockListedTables(*this, conn, tables, lockCodes, lockRefs, [this] { return lockFilesDir(*this); });
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;

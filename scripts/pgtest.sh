@@ -1,12 +1,13 @@
 #!/bin/bash
 # Private PostgreSQL server for the tests.
 #
-#   pgtest.sh start DIR [MAX_CONNECTIONS [RESERVED]]
+#   pgtest.sh start DIR [MAX_CONNECTIONS [RESERVED [MAX_LOCKS]]]
 #   pgtest.sh stop DIR
 #
 # start: initdb, listen on a free port of 127.0.0.1 only, start the server,
 # create the application's role and database (vikra / vikra, password tolpa)
-# and write the port into DIR/port. The server runs in UTC. Superuser
+# and write the port into DIR/port. MAX_LOCKS sets max_locks_per_transaction
+# (default 64). The server runs in UTC. Superuser
 # "postgres" connects without a password; every other role uses its password.
 # The server's files lie in DIR/data. Run as root, the server runs as the
 # unprivileged user nobody, which may not be able to enter DIR (a checkout in
@@ -69,7 +70,7 @@ stop_server() {
 }
 
 start() {
-    local dir=$1 maxconn=${2:-100} reserved=${3:-3} data private
+    local dir=$1 maxconn=${2:-100} reserved=${3:-3} maxlocks=${4:-64} data private
     [ -x "$PGBIN/initdb" ] || die "no PostgreSQL binaries in $PGBIN"
     stop "$dir"
     mkdir -p "$dir" || die "cannot create $dir"
@@ -106,6 +107,7 @@ timezone = 'UTC'
 log_timezone = 'UTC'
 max_connections = $maxconn
 superuser_reserved_connections = $reserved
+max_locks_per_transaction = $maxlocks
 fsync = off
 synchronous_commit = off
 full_page_writes = off
@@ -136,7 +138,7 @@ stop() {
     rm -rf "$dir"
 }
 
-[ $# -ge 2 ] || die "usage: $0 start|stop DIR [MAX_CONNECTIONS [RESERVED]]"
+[ $# -ge 2 ] || die "usage: $0 start|stop DIR [MAX_CONNECTIONS [RESERVED [MAX_LOCKS]]]"
 cmd=$1
 shift
 case "$cmd" in

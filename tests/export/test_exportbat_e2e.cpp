@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -716,16 +718,23 @@ bool sessionExec(const PgSession& s, const char* q)
     return ok;
 }
 
-// Whether a session waits (at most 10 s) for a lock on table.
-bool waitsForLock(const PgTestDatabase& db, const std::string& table)
+// Whether a session waits (at most 10 s) for a lock on table in database
+// dbName of the server that PGPORT names.
+bool waitsForLock(const std::string& dbName, const std::string& table)
 {
     std::string waiting;
     for (int i = 0; i < 200 && waiting != "1"; ++i) {
         usleep(50 * 1000);
-        waiting = db.queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
-                                "where c.relname = '" + table + "' and not l.granted");
+        waiting = pgtestQueryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                   "where c.relname = '" + table + "' and not l.granted",
+                                   dbName);
     }
     return waiting == "1";
+}
+
+bool waitsForLock(const PgTestDatabase& db, const std::string& table)
+{
+    return waitsForLock(db.name(), table);
 }
 
 // Starts a run and holds it just after its snapshot, every lock it takes
@@ -955,6 +964,157 @@ TEST_F(ExportBatOwnDbTest, ReferencedTablesAreLockedBeforeTheSnapshot)
                                      failed("tbl00003", "顧客") + " " + text("export_logfile_export_reference", "tbl00004"),
                                      failed("tbl00004", "部署") })
         EXPECT_EQ(1, std::count(log.begin(), log.end(), line)) << line;
+}
+
+// The lock time-out bounds the locks only: definitions that another
+// session holds past it once the locks are taken are waited for.
+TEST_F(ExportBatOwnDbTest, LockTimeOutBoundsOnlyTheLocks)
+{
+    Started run;
+    PgSession defs(nullptr, PQfinish);
+    startHeldAfterSnapshot(*own, [&] { run = start({ "-range", "running" }); }, "tbl00001", defs);
+    ASSERT_FALSE(HasFatalFailure());
+    bool waits = true;
+    const auto since = std::chrono::steady_clock::now();
+    while (waits && std::chrono::steady_clock::now() - since < std::chrono::milliseconds(6500)) {
+        usleep(200 * 1000);
+        waits = own->queryValue("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                "where c.relname = 'rv_tbl_col' and not l.granted") == "1";
+    }
+    EXPECT_TRUE(waits) << "the run no longer waits for the definitions";
+    ASSERT_TRUE(sessionExec(defs, "COMMIT"));
+    RunResult r = waitFor(run);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+}
+
+// A read of the definitions that fails in the database, before the locks
+// or in the snapshot, stops the run with its code, logged for the table.
+TEST_F(ExportBatOwnDbTest, FailedReadOfTheDefinitionsStopsTheRun)
+{
+    const std::string breakDefs = "ALTER TABLE rv_tbl_col RENAME COLUMN tbl_id TO gone";
+    const std::string mendDefs = "ALTER TABLE rv_tbl_col RENAME COLUMN gone TO tbl_id";
+    const std::string failed = text("export_logfile_export_error", "tbl00001", "全項目テーブル", codeText(-1017));
+    for (bool beforeRun : { true, false }) {
+        SCOPED_TRACE(beforeRun ? "before the locks" : "in the snapshot");
+        PgSession hold = openSession(*own);
+        ASSERT_TRUE(hold != nullptr);
+        ASSERT_TRUE(sessionExec(hold, "BEGIN"));
+        ASSERT_TRUE(sessionExec(hold, "LOCK TABLE tbl00001 IN ACCESS EXCLUSIVE MODE"));
+        if (beforeRun) {
+            ASSERT_EQ("", own->exec(breakDefs));
+        }
+        Started run = start({ "-range", "running" });
+        if (!beforeRun) {
+            EXPECT_TRUE(waitsForLock(*own, "tbl00001"));
+            ASSERT_EQ("", own->exec(breakDefs));
+        }
+        ASSERT_TRUE(sessionExec(hold, "COMMIT"));
+        RunResult r = waitFor(run);
+        ASSERT_EQ("", own->exec(mendDefs));
+        EXPECT_EQ(1, r.exitCode);
+        EXPECT_EQ(codeText(-1017), r.err);
+        expectStatus(-1017);
+        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ(failed, log[log.size() - 3]);
+        EXPECT_EQ(codeText(-1017), log[log.size() - 2]);
+        std::vector<std::string> entries;
+        listFiles(files, "", entries);
+        EXPECT_TRUE(entries.empty()) << entries.front();
+    }
+}
+
+// Without reference columns a run neither locks nor waits for the tables
+// they reach: another session holds the referenced table meanwhile.
+TEST_F(ExportBatTest, ReferencesOffLeaveReferencedTablesUnlocked)
+{
+    PgSession hold = openSession(*sharedDb);
+    ASSERT_TRUE(hold != nullptr);
+    ASSERT_TRUE(sessionExec(hold, "SET idle_in_transaction_session_timeout = '20s'"));
+    ASSERT_TRUE(sessionExec(hold, "BEGIN"));
+    ASSERT_TRUE(sessionExec(hold, "LOCK TABLE tbl00004 IN ACCESS EXCLUSIVE MODE"));
+    RunResult r = runWith({ "-range", "assign", "-dbname", "顧客", "-reference", "off" });
+    sessionExec(hold, "ROLLBACK");
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(1) + "\n" + finishLines(1, 0, 0), r.out);
+    EXPECT_NE("", rvtest::readFile(files + "/tbl00003/data.csv"));
+}
+
+// A run whose locks the server's lock table cannot hold stops before its
+// first lock, naming the locks it needs; a lock that still finds no room
+// stops the run with the server's text and hint.
+TEST_F(ExportBatTest, LockTableTooSmallStopsTheRun)
+{
+    const std::string dir = std::string(RV_BINARY_DIR) + "/pgtest-locks-" + std::to_string(getpid());
+    struct Stop {
+        std::string dir;
+        ~Stop() { pgtestStopServer(dir); }
+    } stop{ dir };
+    ASSERT_EQ("", pgtestStartServer(dir, 10, 3, 10));  // a lock table of 100
+    const std::string port = std::to_string(pgtestReadPort(dir));
+    struct Env {
+        std::string port = getenv("PGPORT") != nullptr ? getenv("PGPORT") : "";
+        ~Env() { setenv("PGPORT", port.c_str(), 1); }
+    } env;
+    setenv("PGPORT", port.c_str(), 1);
+    // The server's own database; 60 more tables like table 4, each made in
+    // a transaction of its own.
+    auto exec = [](const std::string& sql) { return pgtestExec(sql, PGTEST_DB); };
+    std::string make = std::string("SET ROLE ") + PGTEST_USER + ";";
+    for (const char* f : { "schema_tables.sql", "sample_tables.sql" })
+        make += rvtest::readFile(rvschemaSqlPath(f));
+    for (int id = 101; id <= 160; ++id)
+        make += "BEGIN; CREATE TABLE tbl00" + std::to_string(id) + " (LIKE tbl00004 INCLUDING ALL); COMMIT;";
+    ASSERT_EQ("", exec(make + "INSERT INTO rv_tbl SELECT (json_populate_record(t, json_build_object('tbl_id', g, "
+                                 "'seqno', g, 'tbl_lname', 'T' || g, 'tbl_key', null))).* FROM rv_tbl t, "
+                                 "generate_series(101, 160) g WHERE t.tbl_id = 4;"
+                                 "INSERT INTO rv_tbl_col SELECT (json_populate_record(c, json_build_object('tbl_id', "
+                                 "g))).* FROM rv_tbl_col c, generate_series(101, 160) g WHERE c.tbl_id = 4"));
+    writeApp(PGTEST_DB);
+
+    RunResult r = runWith({ "-range", "running" }, true, port);
+    EXPECT_EQ(1, r.exitCode);
+    const size_t open = r.err.find('['), close = r.err.find(']');
+    ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << r.err;
+    const std::string needed = r.err.substr(open + 1, close - open - 1);
+    EXPECT_LT(100, std::atoi(needed.c_str())) << r.err;
+    const std::string tooMany = text("export_logfile_lock_space", needed, "100", "10");
+    EXPECT_EQ(tooMany, r.err);
+    expectStatus(-1050, tooMany);
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
+    EXPECT_FALSE(exists(files));
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(tooMany, log[log.size() - 2]);
+
+    // Few enough tables, but while the run waits for its first lock,
+    // another session takes every free lock.
+    ASSERT_EQ("", exec("UPDATE rv_tbl SET status = '0' WHERE tbl_id > 120"));
+    PgSession hold(pgtestConnectRetry(std::string("host=127.0.0.1 user=postgres dbname=") + PGTEST_DB), PQfinish);
+    ASSERT_TRUE(hold != nullptr);
+    ASSERT_TRUE(sessionExec(hold, "BEGIN"));
+    ASSERT_TRUE(sessionExec(hold, "LOCK TABLE tbl00001 IN ACCESS EXCLUSIVE MODE"));
+    Started run = start({ "-range", "running" }, true, port);
+    EXPECT_TRUE(waitsForLock(PGTEST_DB, "tbl00001"));
+    ASSERT_TRUE(sessionExec(hold, "DO $$ BEGIN FOR i IN 1..100000 LOOP BEGIN PERFORM pg_advisory_lock(i); "
+                                  "EXCEPTION WHEN out_of_memory THEN EXIT; END; END LOOP; END $$"));
+    ASSERT_TRUE(sessionExec(hold, "COMMIT"));
+    r = waitFor(run);
+    hold.reset();
+    const std::string noRoom = codeText(-1050) + " " +
+                               text("export_logfile_server_error", "out of shared memory",
+                                    "You might need to increase max_locks_per_transaction.");
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(noRoom, r.err);
+    expectStatus(-1050, noRoom);
+    std::vector<std::string> entries;
+    listFiles(files, "", entries);
+    EXPECT_TRUE(entries.empty()) << entries.front();
+    log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(noRoom, log[log.size() - 2]);
 }
 
 // Date-times and time spans that data.csv cannot hold fail only their

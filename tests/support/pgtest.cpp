@@ -114,9 +114,10 @@ static std::string runScript(std::vector<std::string> args)
     return done == pid && WIFEXITED(st) && WEXITSTATUS(st) == 0 ? "" : what + " failed";
 }
 
-std::string pgtestStartServer(const std::string& dir, int maxConnections, int reservedConnections)
+std::string pgtestStartServer(const std::string& dir, int maxConnections, int reservedConnections, int maxLocks)
 {
-    return runScript({"start", dir, std::to_string(maxConnections), std::to_string(reservedConnections)});
+    return runScript({"start", dir, std::to_string(maxConnections), std::to_string(reservedConnections),
+                      std::to_string(maxLocks)});
 }
 
 std::string pgtestStopServer(const std::string& dir)

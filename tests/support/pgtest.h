@@ -23,9 +23,9 @@ std::string pgtestExec(const std::string& sql, const std::string& db = "postgres
 std::string pgtestQueryValue(const std::string& sql, const std::string& db = "postgres",
                              std::string* err = nullptr);
 // Starts / stops a further server of its own through scripts/pgtest.sh;
-// "" on success.
+// "" on success. maxLocks: its max_locks_per_transaction.
 std::string pgtestStartServer(const std::string& dir, int maxConnections = 100,
-                              int reservedConnections = 3);
+                              int reservedConnections = 3, int maxLocks = 64);
 std::string pgtestStopServer(const std::string& dir);
 // Port of a server started in dir (0 when unknown).
 int pgtestReadPort(const std::string& dir);
