@@ -19,6 +19,7 @@
 
 class RvAppCtx;
 class RvExportAttachStream;
+class RvDbRecordListCsv;
 
 // Every trace line of the export carries this source name.
 #define EXPORTTRACE(...) COMTRACE_SRC("RvMigrateExportBat", __VA_ARGS__)
@@ -150,6 +151,8 @@ public:
     RvAppCtx* m_appctx;
     // Attachment rows of the table being written, while data.csv is.
     RvExportAttachStream* m_attach_stream;
+    // Formatter of the cells of the table being written, while data.csv is.
+    RvDbRecordListCsv* m_value_formatter;
     // Code of the first table that failed while the run went on; 0: none.
     int m_failed_table_code;
     // Log text of the last table failure, and that of the first one.

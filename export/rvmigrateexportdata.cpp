@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "RvDbRecordListCsv.h"
 #include "cddbconnection.h"
@@ -87,13 +88,6 @@ const char* findLineBreak(const char* text, bool lf)
     }
 }
 
-// One formatter for the values of the run: it holds no state of its own.
-RvDbRecordListCsv& valueFormatter()
-{
-    static RvDbRecordListCsv csv;
-    return csv;
-}
-
 }  // namespace
 
 int RvMigrateExportBat::getRecordList(const RvdbTableSet& table,
@@ -151,9 +145,15 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
     RvExportAttachStream attachments(conn, table->tbl_id, columns);
     struct StreamScope {
         RvExportAttachStream*& slot;
-        ~StreamScope() { slot = nullptr; }
-    } scope{ m_attach_stream };
+        RvDbRecordListCsv*& formatter;
+        ~StreamScope()
+        {
+            slot = nullptr;
+            formatter = nullptr;
+        }
+    } scope{ m_attach_stream, m_value_formatter };
     m_attach_stream = &attachments;
+    m_value_formatter = &csv;  // reads the date-time template once per table
 
     // Lines gathered so far reach the file before a failure is returned.
     auto fail = [&writer](int code) {
@@ -281,7 +281,12 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
             return ret;
         }
     } else {
-        int ret = valueFormatter().formatColumnValue(value.get(), out);
+        // Outside writeDataCsv a formatter of its own.
+        std::unique_ptr<RvDbRecordListCsv> fresh;
+        if (m_value_formatter == nullptr)
+            fresh.reset(new RvDbRecordListCsv);
+        RvDbRecordListCsv& formatter = fresh ? *fresh : *m_value_formatter;
+        int ret = formatter.formatColumnValue(value.get(), out);
         if (ret != 0) {
             EXPORTTRACE("ret[%d] formatval[%s]", ret, out.c_str());
             return ret;
