@@ -110,9 +110,13 @@ public:
     int writeDataCsv(const RvdbTableSetPtr& table, const NString& exportDir,
                      const CdDBResultHandle& records, const std::vector<RvdbColumnSetPtr>& columns,
                      int& cleanCount, int& warningCount, int& errorCount);
+    // out = the cell text of value before CSV escaping; CR, and LF except in
+    // multi-line texts, selections and file lists, become spaces unless
+    // lineBreaksToSpaces is false (the caller then sees to it).
     int formatExportValue(const RvdbTableSetPtr& table, const NString& exportDir,
                           const RvdbColumnValuePtr& value, const NString& recordKey,
-                          const std::vector<RvdbColumnValuePtr>& rowValues, NString& out);
+                          const std::vector<RvdbColumnValuePtr>& rowValues, NString& out,
+                          bool lineBreaksToSpaces = true);
 
     // Attachments.
     int exportAttachFiles(const RvdbTableSetPtr& table, const NString& exportDir,

@@ -48,25 +48,6 @@ private:
     NStringBuffer out;
 };
 
-// Appends text as one CSV cell; only a text that needs quotes goes through
-// the escaping.
-void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, const NString& text)
-{
-    const char* s = text.c_str();
-    const char* p = s;
-    for (;; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        // '\n', '\r', '"' and ',' all lie at or below ','.
-        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
-            break;
-    }
-    if (*p == '\0') {
-        line.append(s, static_cast<unsigned>(p - s));
-        return;
-    }
-    line.append(csv.escapeCsvCell(text).c_str());
-}
-
 // An empty text shared by the cells that have none.
 const NString& emptyText()
 {
@@ -86,6 +67,49 @@ const char* findLineBreak(const char* text, bool lf)
                 return p;
         }
     }
+}
+
+// Whether the cells of a value of that type keep their LFs.
+bool keepsLineFeeds(int type)
+{
+    return type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
+}
+
+// CR, and LF unless kept, become spaces.
+void spaceLineBreaks(NString& text, bool keepLf)
+{
+    const char* s = text.c_str();
+    const char* p = findLineBreak(s, !keepLf);
+    if (p == nullptr)
+        return;
+    std::string t(s);
+    for (size_t i = static_cast<size_t>(p - s); i < t.size(); ++i)
+        if (t[i] == '\r' || (!keepLf && t[i] == '\n'))
+            t[i] = ' ';
+    text = NString::fromBytes(t.data(), t.size());
+}
+
+// Appends the cell text of a value as one CSV cell, its line breaks made
+// spaces first when spaced (as formatExportValue does); only a text that
+// needs quotes goes through that and the escaping.
+void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, NString& text, bool spaced,
+                bool keepLf)
+{
+    const char* s = text.c_str();
+    const char* p = s;
+    for (;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        // '\n', '\r', '"' and ',' all lie at or below ','.
+        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
+            break;
+    }
+    if (*p == '\0') {
+        line.append(s, static_cast<unsigned>(p - s));
+        return;
+    }
+    if (spaced)
+        spaceLineBreaks(text, keepLf);
+    line.append(csv.escapeCsvCell(text).c_str());
 }
 
 }  // namespace
@@ -194,7 +218,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
             if (i > 0)
                 line.append(",", 1);
             NString cell;
-            ret = formatExportValue(table, exportDir, values[i], key, values, cell);
+            ret = formatExportValue(table, exportDir, values[i], key, values, cell, false);
             if (ret != 0) {
                 const RvdbColumnSetPtr& cs = values[i]->getColumnSet();
                 EXPORTTRACE("ret[%d] colummid[%s] colummname[%s] key[%s] formatcolummdata[%s]", ret,
@@ -210,7 +234,9 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
                     return fail(ret);
                 }
             }
-            appendCell(line, csv, cell);
+            // A value that failed keeps its line breaks, as formatExportValue
+            // leaves them.
+            appendCell(line, csv, cell, ret == 0, keepsLineFeeds(values[i]->getType()));
         }
         if (writer.add(line) != 0) {
             EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
@@ -239,7 +265,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
 int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NString& exportDir,
                                           const RvdbColumnValuePtr& value, const NString& recordKey,
                                           const std::vector<RvdbColumnValuePtr>& rowValues,
-                                          NString& out)
+                                          NString& out, bool lineBreaksToSpaces)
 {
     if (!value)
         return -100001;
@@ -292,20 +318,9 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
             return ret;
         }
     }
-    const bool keepLf =
-        type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
-    const char* text = out.c_str();
-    const char* p = findLineBreak(text, !keepLf);
-    if (p == nullptr) {
-        if (out.isNull())
-            out = emptyText();
-        return 0;
-    }
-    // CR, and LF unless kept, become spaces.
-    std::string s(text);
-    for (size_t i = static_cast<size_t>(p - text); i < s.size(); ++i)
-        if (s[i] == '\r' || (!keepLf && s[i] == '\n'))
-            s[i] = ' ';
-    out = NString::fromBytes(s.data(), s.size());
+    if (out.isNull())
+        out = emptyText();
+    if (lineBreaksToSpaces)
+        spaceLineBreaks(out, keepsLineFeeds(type));
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <typeinfo>
 
 #include "comcgi.h"
 #include "comtrace.h"
@@ -166,11 +165,7 @@ int RvDbRecordListCsv::formatColumnValue(const RvdbColumnValue* value, NString& 
     }
     case RVDB_VALUE_DATETIME:
     case RVDB_VALUE_DATETIMECAL: {
-        const DateTimeParts* parts =
-            typeid(*value) == typeid(RvdbColumnValue_DateTime) ||
-                    typeid(*value) == typeid(RvdbColumnValue_DateTimeCal)
-                ? &static_cast<const RvdbColumnValue_DateTime*>(value)->parts
-                : value->getDateTimeParts();
+        const DateTimeParts* parts = value->getDateTimeParts();
         if (parts) {
             char stamp[15];
             if (joinStamp(*parts, stamp))
