@@ -14,6 +14,12 @@ namespace {
 
 void ignoreNotice(void*, const char*) {}
 
+// 0 no transaction, 1 in one (aborted or not), 2 no usable session.
+int transactionState(PGTransactionStatusType status)
+{
+    return status == PQTRANS_IDLE ? 0 : status == PQTRANS_UNKNOWN ? 2 : 1;
+}
+
 // SQLSTATE 53300 comes with either text, depending on whether the reserved
 // slots are taken too.
 bool serverIsFull(const char* message)
@@ -48,7 +54,8 @@ CdDBConnection_PG::CdDBConnection_PG(int retries, int waitSeconds)
       streamOpen(false),
       streamOwner(nullptr),
       encoder(this, false),
-      handle(this)
+      handle(this),
+      transactionSerial(0)
 {
 }
 
@@ -320,6 +327,7 @@ void CdDBConnection_PG::closeConnection()
     if (conn != nullptr) {
         PQfinish(conn);
         conn = nullptr;
+        transactionSerial++;
     }
     inTrans = 0;
 }
@@ -361,7 +369,9 @@ int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
+    PGTransactionStatusType before = PQtransactionStatus(conn);
     PGresult* result = PQexec(conn, statement);
+    noteTransaction(before, result);
     if (result == nullptr) {
         reportError();
         return CDDB_ERR_DB;
@@ -375,6 +385,15 @@ int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
         reportError();
     }
     return code;
+}
+
+void CdDBConnection_PG::noteTransaction(PGTransactionStatusType before, PGresult* result)
+{
+    // COMMIT AND CHAIN begins the next transaction at once.
+    if (transactionState(before) != transactionState(PQtransactionStatus(conn)) ||
+        (result != nullptr && strcmp(PQcmdStatus(result), "COMMIT") == 0)) {
+        transactionSerial++;
+    }
 }
 
 int CdDBConnection_PG::begin()
@@ -445,8 +464,10 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
             return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
         }
     }
+    PGTransactionStatusType before = PQtransactionStatus(conn);
     PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
                                     count > 0 ? values : nullptr, nullptr, nullptr, 0);
+    noteTransaction(before, result);
     return resultHandle(result, sql.c_str());
 }
 

@@ -45,6 +45,10 @@ public:
     int rollback() override;
     // As the server tells it, after an open row stream is finished.
     bool inUsableTransaction() const override;
+    // Changes whenever a transaction begins or ends, through begin(),
+    // commit(), rollback(), a statement (COMMIT, BEGIN, ... sent through
+    // execute or executeCommand) or the end of the session.
+    unsigned getTransactionSerial() const { return transactionSerial; }
     CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
     int serverBackslashEscapes() const override;
 
@@ -99,6 +103,9 @@ protected:
 private:
     // tag: where given, the command tag of the answer.
     int execPlain(const char* sql, std::string* tag = nullptr);
+    // Counts a transaction begun or ended by the statement whose result
+    // this is; before: the transaction status before it was sent.
+    void noteTransaction(PGTransactionStatusType before, PGresult* result);
     void reportError();
     // Wraps a statement's result (null: the call failed); a failed status
     // is logged with sqlText and the result freed.
@@ -118,6 +125,7 @@ private:
     NString sql;
     CdDBSqlEncoder_PG encoder;
     CdDBConnectionHandle handle;
+    unsigned transactionSerial;
 };
 
 #endif

@@ -37,6 +37,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       heldBytes(0),
       aheadBytes(0),
       rowsRead(0),
+      transaction(0),
       fetchCount(0),
       maxBatchRows(0),
       maxBatchBytes(0)
@@ -56,6 +57,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
         return;
     }
     cursorOpen = true;
+    transaction = connection->getTransactionSerial();
     load();
 }
 
@@ -70,6 +72,12 @@ RvdbCursorResult::~RvdbCursorResult()
 CdDBConnection_PG* RvdbCursorResult::liveConnection() const
 {
     return connectionHandle.get() != nullptr ? connection : nullptr;
+}
+
+CdDBConnection_PG* RvdbCursorResult::ownConnection() const
+{
+    CdDBConnection_PG* pg = liveConnection();
+    return pg != nullptr && pg->getTransactionSerial() == transaction ? pg : nullptr;
 }
 
 void RvdbCursorResult::noteBytes()
@@ -99,10 +107,11 @@ void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
 
 bool RvdbCursorResult::sendFetch(bool early)
 {
-    CdDBConnection_PG* pg = liveConnection();
+    // The cursor went with its transaction: nothing is sent into the next.
+    CdDBConnection_PG* pg = ownConnection();
     if (pg == nullptr) {
         if (!early) {
-            status = CDDB_ERR_NO_RESULT;
+            status = liveConnection() != nullptr ? CDDB_ERR_DB : CDDB_ERR_NO_RESULT;
             cursorOpen = false;
         }
         return false;
@@ -308,7 +317,7 @@ void RvdbCursorResult::closeCursor(bool checkExists)
         return;
     }
     cursorOpen = false;
-    if (conn == nullptr) {
+    if (conn == nullptr || conn != ownConnection()) {
         return;
     }
     NString sql;
@@ -330,6 +339,9 @@ void RvdbCursorResult::closeCursor(bool checkExists)
 int RvdbCursorResult::sendClose(CdDBConnection_PG* conn)
 {
     cursorOpen = false;
+    if (conn != ownConnection()) {
+        return CDDB_ERR_DB;  // dropped with its transaction
+    }
     NString sql;
     sql.format("CLOSE %s", cursorName.c_str());
     return conn->executeCommand(sql.c_str());

@@ -35,7 +35,8 @@ enum {
 // have come, in its own transaction. Used through CdDBResultHandle like any
 // result. A fetch that fails sets the status once the rows that came before
 // the failure are passed; the values of the row then read as that code, and
-// next() ends the rows.
+// next() ends the rows. Nothing is sent once the declaring transaction has
+// ended: the rows already read come, then the rows fail.
 class RvdbCursorResult : public CdDBResult, private CdDBStreamOwner {
 public:
     // Declares cursor cursorName for selectSql on connection (a PostgreSQL
@@ -71,6 +72,9 @@ private:
 
     void finishStream() override;
     CdDBConnection_PG* liveConnection() const;
+    // The connection while the transaction that declared the cursor lasts;
+    // null once it has ended.
+    CdDBConnection_PG* ownConnection() const;
     // Makes the next row current; no row at the end or on failure.
     void load();
     // Sends the next FETCH; early: ahead of its rows being needed, when a
@@ -119,6 +123,7 @@ private:
     Rows ahead;
     size_t aheadBytes;
     int rowsRead;
+    unsigned transaction;  // serial of the declaring transaction
     int fetchCount;
     int maxBatchRows;
     size_t maxBatchBytes;

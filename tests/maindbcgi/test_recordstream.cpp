@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -195,22 +196,30 @@ TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
 // The caller commits and begins anew before the last row: every row still
 // comes and the new transaction stays usable, whether the end of the rows
 // came before the commit or was on its way (even as a FETCH of no rows).
-// Without the new transaction, rows read ahead before the commit fail.
+// When the end had not come, the rows read before the commit come and then
+// the rows fail, with nothing sent into the new transaction. Without the new
+// transaction, rows read ahead before the commit fail.
 TEST_F(RecordStream, CommitBeforeTheLastRow)
 {
     const struct {
         int rows;
         int commitAfter;
         bool beginAgain;
+        int status;
+        std::vector<const char*> sent;  // run by execute in place of commit() and begin()
     } cases[] = {
-        { 2000, 1990, true },   // in the last batch, its end already read
-        { 2000, 1000, true },   // the last batch on its way
-        { 1336, 1336, true },   // a FETCH of no rows on its way
-        { 2000, 1000, false },
+        { 2000, 1990, true, 0, {} },   // in the last batch, its end already read
+        { 2000, 1000, true, 0, {} },   // the last batch on its way
+        { 1336, 1336, true, 0, {} },   // a FETCH of no rows on its way
+        { 2336, 1336, true, CDDB_ERR_DB, {} },  // a full FETCH on its way
+        { 2336, 500, true, CDDB_ERR_DB, {} },
+        { 2336, 900, true, CDDB_ERR_DB, { "COMMIT", "BEGIN" } },
+        { 2336, 900, true, CDDB_ERR_DB, { "COMMIT AND CHAIN" } },
+        { 2000, 1000, false, 0, {} },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + " rows, commit after " + std::to_string(c.commitAfter) +
-                     (c.beginAgain ? "" : " without begin"));
+                     (c.beginAgain ? "" : " without begin") + (c.sent.empty() ? "" : std::string(" by ") + c.sent[0]));
         if (!conn.inTransaction()) {
             ASSERT_EQ(0, conn.begin());
         }
@@ -222,7 +231,13 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             NString v;
             ASSERT_EQ(0, rows->getValue(v, 0));
             ASSERT_EQ(std::to_string(++n), str(v));
-            if (n == c.commitAfter) {
+            for (const char* statement : c.sent) {
+                if (n == c.commitAfter) {
+                    conn.setSql(statement);
+                    ASSERT_FALSE(conn.execute()->isError());
+                }
+            }
+            if (n == c.commitAfter && c.sent.empty()) {
                 ASSERT_EQ(0, conn.commit());
                 if (c.beginAgain) {
                     ASSERT_EQ(0, conn.begin());
@@ -235,12 +250,64 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             EXPECT_LT(n, c.rows);
             continue;
         }
-        EXPECT_EQ(0, rows->getStatus());
+        EXPECT_EQ(c.status, rows->getStatus());
         EXPECT_EQ(c.rows, n);
         EXPECT_FALSE(dynamic_cast<RvdbCursorResult*>(rows.get())->isCursorOpen());
         conn.setSql("select 1");
         EXPECT_FALSE(conn.execute()->isError());
         EXPECT_EQ(0, conn.commit());
+    }
+}
+
+// A CLOSE that fails at the end of the rows fails them, after every row has
+// come: the session ended, or the cursor closed behind the result's back.
+TEST_F(RecordStream, FailedCloseFailsTheRows)
+{
+    struct Faulty : CdDBConnection_PG {
+        Faulty() : CdDBConnection_PG(1, 0) {}
+        std::function<void()> atLastEnd;
+        int ends = 0;
+        // The second FETCH's end is the last: 16 rows, then 4 of 64.
+        int nextStreamResult(PGresult*& result) override
+        {
+            int ret = CdDBConnection_PG::nextStreamResult(result);
+            if (ret == 0 && result != nullptr && PQresultStatus(result) == PGRES_TUPLES_OK && ++ends == 2)
+                atLastEnd();
+            return ret;
+        }
+    };
+    const struct {
+        const char* fault;
+        std::function<void(Faulty&, const std::string& pid)> run;
+    } cases[] = {
+        { "session ended",
+          [](Faulty&, const std::string& pid) {
+              // Returns once the session is gone.
+              EXPECT_EQ("t", pgtestQueryValue("select pg_terminate_backend(" + pid + ", 10000)"));
+          } },
+        { "cursor closed", [](Faulty& c, const std::string&) { EXPECT_EQ(0, c.executeCommand("CLOSE rvdbclosecur")); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        Faulty faulty;
+        ASSERT_EQ(0, faulty.connect(PGTEST_USER, PGTEST_PASSWORD, "127.0.0.1", db->name().c_str(), 10));
+        ASSERT_EQ(0, faulty.begin());
+        faulty.setSql("select pg_backend_pid()");
+        NString pid;
+        ASSERT_EQ(0, faulty.execute()->getValue(pid, 0));
+        faulty.atLastEnd = [&]() { c.run(faulty, str(pid)); };
+        CdDBResultHandle rows(new RvdbCursorResult(&faulty, "rvdbclosecur",
+                                                   "select g from generate_series(1, 20) g", RVDB_RECORD_FETCH_ROWS));
+        int n = 0;
+        while (rows->getStatus() == 0 && !rows->isEOF() && n <= 20) {
+            NString v;
+            ASSERT_EQ(0, rows->getValue(v, 0));
+            ASSERT_EQ(std::to_string(++n), str(v));
+            rows->next();
+        }
+        EXPECT_EQ(20, n);
+        EXPECT_EQ(2, faulty.ends);
+        EXPECT_EQ(CDDB_ERR_DB, rows->getStatus());
     }
 }
 
