@@ -68,16 +68,6 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     }
 }
 
-void CdDBResult_PG::replaceRows(PGresult* result)
-{
-    if (res != nullptr) {
-        PQclear(res);
-    }
-    res = result;
-    rowIndex = 0;
-    rowCount = res != nullptr ? PQntuples(res) : 0;
-}
-
 int CdDBResult_PG::getFieldCount() const
 {
     return fieldCount;
@@ -153,11 +143,17 @@ int CdDBResult_PG::exportLob(int column, const char* filePath)
     if (value == nullptr) {
         return CDDB_ERR_VALUE;
     }
-    if (PQftype(res, column) != OID_OID) {
+    return exportLobValue(connection, PQftype(res, column), value, filePath);
+}
+
+int CdDBResult_PG::exportLobValue(const CdDBConnectionHandle& connection, Oid type,
+                                  const char* text, const char* filePath)
+{
+    if (type != OID_OID) {
         return -1;
     }
     uint32_t oid = 0;
-    if (!parseOid(value, oid)) {
+    if (!parseOid(text, oid)) {
         return -1;
     }
     CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(connection.get());
