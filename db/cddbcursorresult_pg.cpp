@@ -25,7 +25,8 @@ struct RvdbCursorResult::Row {
         size_t offset;
         int length;
     };
-    size_t bytes;  // of the whole block
+    size_t bytes;     // of the row
+    size_t capacity;  // of the block
     int cells;
 
     const Cell* cell() const { return reinterpret_cast<const Cell*>(this + 1); }
@@ -61,7 +62,8 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       transaction(0),
       fetchCount(0),
       maxBatchRows(0),
-      maxBatchBytes(0)
+      maxBatchBytes(0),
+      spareBytes(0)
 {
     if (connection != nullptr) {
         connectionHandle = connection->getHandle();
@@ -84,10 +86,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
 
 RvdbCursorResult::~RvdbCursorResult()
 {
-    freeRow(current);
-    drop(held, heldBytes);
-    drop(ahead, aheadBytes);
-    closeCursor(true);
+    clear();
 }
 
 CdDBConnection_PG* RvdbCursorResult::liveConnection() const
@@ -140,7 +139,7 @@ RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
         cellLengths[static_cast<size_t>(i)] = length;
         bytes += length < 0 ? 0 : static_cast<size_t>(length) + 1;
     }
-    Row* row = static_cast<Row*>(std::malloc(bytes));
+    Row* row = allocRow(bytes);
     if (row != nullptr) {
         row->bytes = bytes;
         row->cells = n;
@@ -162,8 +161,34 @@ RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
     return row;
 }
 
+RvdbCursorResult::Row* RvdbCursorResult::allocRow(size_t bytes)
+{
+    if (!spareRows.empty() && spareRows.back()->capacity >= bytes) {
+        Row* row = spareRows.back();
+        spareRows.pop_back();
+        spareBytes -= row->capacity;
+        return row;
+    }
+    // Rounded up, so that a block serves the rows of about its size.
+    const size_t capacity = bytes <= RVDB_SPARE_ROW_BYTES ? (bytes + 63) / 64 * 64 : bytes;
+    Row* row = static_cast<Row*>(std::malloc(capacity));
+    if (row != nullptr) {
+        row->capacity = capacity;
+    }
+    return row;
+}
+
 void RvdbCursorResult::freeRow(Row* row)
 {
+    if (row == nullptr) {
+        return;
+    }
+    if (row->capacity <= RVDB_SPARE_ROW_BYTES &&
+        spareBytes + row->capacity <= RVDB_SPARE_ROWS_BYTES) {
+        spareRows.push_back(row);
+        spareBytes += row->capacity;
+        return;
+    }
     std::free(row);
 }
 
@@ -418,6 +443,11 @@ void RvdbCursorResult::clear()
     currentBytes = 0;
     drop(held, heldBytes);
     drop(ahead, aheadBytes);
+    for (Row* row : spareRows) {
+        std::free(row);
+    }
+    spareRows.clear();
+    spareBytes = 0;
     closeCursor(true);
     done = true;
 }

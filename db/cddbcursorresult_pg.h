@@ -19,10 +19,14 @@
 // RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode),
 // are copied out of their results at once and held up to
 // RVDB_RECORD_FETCH_BYTES of their cells, read ahead up to as many again.
+// The blocks of up to RVDB_SPARE_ROWS_BYTES of short rows are kept for the
+// next rows.
 enum {
     RVDB_RECORD_FETCH_ROWS = 1000,
     RVDB_RECORD_FIRST_FETCH_ROWS = 16,
-    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024
+    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024,
+    RVDB_SPARE_ROW_BYTES = 4096,
+    RVDB_SPARE_ROWS_BYTES = 1024 * 1024
 };
 
 // Result of a query read through a cursor. Each FETCH comes in one row at a
@@ -92,9 +96,14 @@ private:
     // transaction no longer stands.
     void takeAhead();
     void keep(Rows& rows, size_t& bytes, Row* row);
-    // A copy of the cells of a single-row result, which is cleared.
+    // A copy of the cells of a single-row result, which is cleared; null
+    // when memory runs out.
     Row* copyRow(PGresult* result);
-    static void freeRow(Row* row);
+    // Blocks of rows: freed ones of up to RVDB_SPARE_ROW_BYTES are kept
+    // for the next rows while the kept blocks stay within
+    // RVDB_SPARE_ROWS_BYTES.
+    Row* allocRow(size_t bytes);
+    void freeRow(Row* row);
     // The current row's value, or the code why there is none; text null
     // for SQL NULL.
     int currentValue(int column, const char*& text, int& length) const;
@@ -138,6 +147,8 @@ private:
     std::vector<NString> fieldNames;
     std::vector<Oid> fieldTypes;       // type per column
     std::vector<int> cellLengths;      // of the row being copied; -1 for NULL
+    std::vector<Row*> spareRows;
+    size_t spareBytes;
 };
 
 #endif
