@@ -163,14 +163,19 @@ RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
 
 RvdbCursorResult::Row* RvdbCursorResult::allocRow(size_t bytes)
 {
-    if (!spareRows.empty() && spareRows.back()->capacity >= bytes) {
+    // Rounded up, so that a block serves the rows of about its size.
+    const size_t capacity = bytes <= RVDB_SPARE_ROW_BYTES ? (bytes + 63) / 64 * 64 : bytes;
+    if (!spareRows.empty()) {
         Row* row = spareRows.back();
         spareRows.pop_back();
         spareBytes -= row->capacity;
-        return row;
+        // A block much larger than the row would hold memory the held
+        // bytes do not count: the kept blocks follow the rows' size.
+        if (row->capacity >= capacity && row->capacity - capacity <= 64) {
+            return row;
+        }
+        std::free(row);
     }
-    // Rounded up, so that a block serves the rows of about its size.
-    const size_t capacity = bytes <= RVDB_SPARE_ROW_BYTES ? (bytes + 63) / 64 * 64 : bytes;
     Row* row = static_cast<Row*>(std::malloc(capacity));
     if (row != nullptr) {
         row->capacity = capacity;

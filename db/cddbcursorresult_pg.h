@@ -100,8 +100,8 @@ private:
     // when memory runs out.
     Row* copyRow(PGresult* result);
     // Blocks of rows: freed ones of up to RVDB_SPARE_ROW_BYTES are kept
-    // for the next rows while the kept blocks stay within
-    // RVDB_SPARE_ROWS_BYTES.
+    // for the next rows of about their size while the kept blocks stay
+    // within RVDB_SPARE_ROWS_BYTES.
     Row* allocRow(size_t bytes);
     void freeRow(Row* row);
     // The current row's value, or the code why there is none; text null
