@@ -498,15 +498,7 @@ int RvdbCursorResult::currentValue(int column, const char*& text, int& length) c
 
 int RvdbCursorResult::getValue(NString& out, int column) const
 {
-    const char* text = nullptr;
-    int length = 0;
-    int ret = peekValue(column, text, length);
-    if (ret != 0) {
-        return ret;
-    }
-    // Text values hold no NUL: their length comes with the row.
-    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
-    return 0;
+    return copyPeekedValue(out, column);
 }
 
 int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const

@@ -91,15 +91,7 @@ int CdDBResult_PG::getFieldName(NString& out, int column) const
 
 int CdDBResult_PG::getValue(NString& out, int column) const
 {
-    const char* text = nullptr;
-    int length = 0;
-    int ret = peekValue(column, text, length);
-    if (ret != 0) {
-        return ret;
-    }
-    // Text values hold no NUL: their length comes with the row.
-    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
-    return 0;
+    return copyPeekedValue(out, column);
 }
 
 int CdDBResult_PG::peekValue(int column, const char*& text, int& length) const
