@@ -42,6 +42,23 @@ bool joinStamp(const DateTimeParts& parts, char (&stamp)[15])
     const NString* texts[6] = { &parts.year, &parts.month, &parts.day,
                                 &parts.hour, &parts.minute, &parts.second };
     static const char* const defaults[6] = { "0000", "01", "01", "00", "00", "00" };
+    // Parts of their usual widths (4, then 2 each) are copied whole.
+    const char* year = texts[0]->c_str();
+    bool usual = year[0] && year[1] && year[2] && year[3] && !year[4];
+    if (usual)
+        std::memcpy(stamp, year, 4);
+    for (int i = 1; usual && i < 6; i++) {
+        const char* p = texts[i]->c_str();
+        usual = p[0] && p[1] && !p[2];
+        if (usual) {
+            stamp[2 + 2 * i] = p[0];
+            stamp[3 + 2 * i] = p[1];
+        }
+    }
+    if (usual) {
+        stamp[14] = '\0';
+        return true;
+    }
     size_t n = 0;
     for (int i = 0; i < 6; i++) {
         const char* p = texts[i]->isNullOrEmpty() ? defaults[i] : texts[i]->c_str();
