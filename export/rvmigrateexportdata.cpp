@@ -167,10 +167,10 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
 
     // The table's attachment rows come in step with the records.
     RvExportAttachStream attachments(conn, table->tbl_id, columns);
-    struct StreamScope {
+    struct TableScope {
         RvExportAttachStream*& slot;
         RvDbRecordListCsv*& formatter;
-        ~StreamScope()
+        ~TableScope()
         {
             slot = nullptr;
             formatter = nullptr;
