@@ -2,7 +2,12 @@
 
 #include <libpq-fe.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
+
+const Oid OID_BYTEA = 17;
 
 CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
 {
@@ -11,6 +16,23 @@ CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
 }
 
 }  // namespace
+
+// A row copied out of its result, in one block: this head, where each
+// column's text lies in the block and its length (-1 for SQL NULL), then
+// the texts, each ended by a NUL.
+struct RvdbCursorResult::Row {
+    struct Cell {
+        size_t offset;
+        int length;
+    };
+    size_t bytes;     // of the row
+    size_t capacity;  // of the block
+    int cells;
+
+    const Cell* cell() const { return reinterpret_cast<const Cell*>(this + 1); }
+    Cell* cell() { return reinterpret_cast<Cell*>(this + 1); }
+    const char* text(const Cell& c) const { return reinterpret_cast<const char*>(this) + c.offset; }
+};
 
 RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const char* selectSql,
                                    int rowsPerBatch)
@@ -32,7 +54,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       reposition(false),
       position(0),
       largestRow(0),
-      current(0),
+      current(nullptr),
       currentBytes(0),
       heldBytes(0),
       aheadBytes(0),
@@ -40,7 +62,8 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       transaction(0),
       fetchCount(0),
       maxBatchRows(0),
-      maxBatchBytes(0)
+      maxBatchBytes(0),
+      spareBytes(0)
 {
     if (connection != nullptr) {
         connectionHandle = connection->getHandle();
@@ -63,10 +86,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
 
 RvdbCursorResult::~RvdbCursorResult()
 {
-    current.clear();
-    drop(held, heldBytes);
-    drop(ahead, aheadBytes);
-    closeCursor(true);
+    clear();
 }
 
 CdDBConnection_PG* RvdbCursorResult::liveConnection() const
@@ -88,21 +108,93 @@ void RvdbCursorResult::noteBytes()
     }
 }
 
-void RvdbCursorResult::keep(Rows& rows, size_t& bytes, PGresult* row)
+void RvdbCursorResult::keep(Rows& rows, size_t& bytes, Row* row)
 {
     rows.push_back(row);
-    bytes += PQresultMemorySize(row);
+    bytes += row->bytes;
     position++;
     noteBytes();
 }
 
 void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
 {
-    for (PGresult* row : rows) {
-        PQclear(row);
+    for (Row* row : rows) {
+        freeRow(row);
     }
     rows.clear();
     bytes = 0;
+}
+
+RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
+{
+    // Cleared at once, the result's blocks serve the next row's result.
+    const int n = PQnfields(result);
+    cellLengths.resize(static_cast<size_t>(n));
+    size_t bytes = sizeof(Row) + static_cast<size_t>(n) * sizeof(Row::Cell);
+    for (int i = 0; i < n; i++) {
+        int length = PQgetlength(result, 0, i);
+        if (length == 0 && PQgetisnull(result, 0, i)) {
+            length = -1;
+        }
+        cellLengths[static_cast<size_t>(i)] = length;
+        bytes += length < 0 ? 0 : static_cast<size_t>(length) + 1;
+    }
+    Row* row = allocRow(bytes);
+    if (row != nullptr) {
+        row->bytes = bytes;
+        row->cells = n;
+        Row::Cell* cells = row->cell();
+        size_t at = sizeof(Row) + static_cast<size_t>(n) * sizeof(Row::Cell);
+        for (int i = 0; i < n; i++) {
+            const int length = cellLengths[static_cast<size_t>(i)];
+            cells[i].offset = at;
+            cells[i].length = length;
+            if (length >= 0) {
+                char* to = reinterpret_cast<char*>(row) + at;
+                std::memcpy(to, PQgetvalue(result, 0, i), static_cast<size_t>(length));
+                to[length] = '\0';
+                at += static_cast<size_t>(length) + 1;
+            }
+        }
+    }
+    PQclear(result);
+    return row;
+}
+
+RvdbCursorResult::Row* RvdbCursorResult::allocRow(size_t bytes)
+{
+    // Rounded up, so that a block serves the rows of about its size.
+    const size_t capacity = bytes <= RVDB_SPARE_ROW_BYTES ? (bytes + 63) / 64 * 64 : bytes;
+    if (!spareRows.empty()) {
+        Row* row = spareRows.back();
+        spareRows.pop_back();
+        spareBytes -= row->capacity;
+        // A block much larger than the row would hold memory the held
+        // bytes do not count: the kept blocks follow the rows' size.
+        if (row->capacity >= capacity && row->capacity - capacity <= 64) {
+            return row;
+        }
+        std::free(row);
+    }
+    Row* row = static_cast<Row*>(std::malloc(capacity));
+    if (row != nullptr) {
+        row->capacity = capacity;
+    }
+    return row;
+}
+
+void RvdbCursorResult::freeRow(Row* row)
+{
+    if (row == nullptr) {
+        return;
+    }
+    if (row->capacity <= RVDB_SPARE_ROW_BYTES &&
+        spareBytes + row->capacity <= RVDB_SPARE_ROWS_BYTES) {
+        spareRows.push_back(row);
+        spareBytes += row->capacity;
+        return;
+    }
+    std::free(row);
 }
 
 bool RvdbCursorResult::sendFetch(bool early)
@@ -145,7 +237,7 @@ bool RvdbCursorResult::sendFetch(bool early)
     return true;
 }
 
-int RvdbCursorResult::readRow(PGresult*& row)
+int RvdbCursorResult::readRow(Row*& row)
 {
     CdDBConnection_PG* pg = liveConnection();
     row = nullptr;
@@ -163,15 +255,21 @@ int RvdbCursorResult::readRow(PGresult*& row)
         int n = PQnfields(res);
         for (int i = 0; i < n; i++) {
             fieldNames.push_back(NString(static_cast<const char*>(PQfname(res, i))));
+            fieldTypes.push_back(PQftype(res, i));
         }
     }
     if (PQresultStatus(res) == PGRES_SINGLE_TUPLE) {
-        gotRows++;
-        size_t bytes = PQresultMemorySize(res);
-        if (bytes > largestRow) {
-            largestRow = bytes;
+        row = copyRow(res);
+        if (row == nullptr) {
+            streaming = false;
+            cursorOpen = false;  // left to the transaction's end
+            pg->endStream(this);
+            return CDDB_ERR_MEMORY;
         }
-        row = res;
+        gotRows++;
+        if (row->bytes > largestRow) {
+            largestRow = row->bytes;
+        }
         return 0;
     }
     // The end of the FETCH: fewer rows than asked is the end of the cursor,
@@ -205,7 +303,7 @@ void RvdbCursorResult::fill()
 {
     sentAhead = false;
     while (streaming && heldBytes < RVDB_RECORD_FETCH_BYTES) {
-        PGresult* row = nullptr;
+        Row* row = nullptr;
         int code = readRow(row);
         if (code != 0) {
             heldStatus = code;  // after the rows that came before it
@@ -226,7 +324,7 @@ void RvdbCursorResult::finishStream()
     Rows& rows = sentAhead ? ahead : held;
     size_t& bytes = sentAhead ? aheadBytes : heldBytes;
     while (streaming) {
-        PGresult* row = nullptr;
+        Row* row = nullptr;
         int code = readRow(row);
         if (code != 0) {
             (sentAhead ? aheadStatus : heldStatus) = code;
@@ -235,12 +333,12 @@ void RvdbCursorResult::finishStream()
         if (row == nullptr) {
             return;
         }
-        size_t size = PQresultMemorySize(row);
-        if (!dropping && heldBytes + aheadBytes + size <= 2 * size_t(RVDB_RECORD_FETCH_BYTES)) {
+        if (!dropping &&
+            heldBytes + aheadBytes + row->bytes <= 2 * size_t(RVDB_RECORD_FETCH_BYTES)) {
             keep(rows, bytes, row);
         } else {
             dropping = true;
-            PQclear(row);
+            freeRow(row);
         }
     }
 }
@@ -271,7 +369,8 @@ void RvdbCursorResult::takeAhead()
 
 void RvdbCursorResult::load()
 {
-    current.replaceRows(nullptr);
+    freeRow(current);
+    current = nullptr;
     currentBytes = 0;
     while (status == 0 && held.empty()) {
         if (heldStatus != 0) {
@@ -290,15 +389,10 @@ void RvdbCursorResult::load()
     if (held.empty()) {
         return;
     }
-    PGresult* row = held.front();
+    current = held.front();
     held.pop_front();
-    currentBytes = PQresultMemorySize(row);
+    currentBytes = current->bytes;
     heldBytes -= currentBytes;
-    if (current.getFieldCount() > 0) {
-        current.replaceRows(row);  // the columns were read with the first row
-    } else {
-        current.attach(connectionHandle, row);
-    }
     if (!streaming && ahead.empty() && !done && !reposition && cursorOpen && heldStatus == 0 &&
         aheadStatus == 0) {
         sendFetch(true);  // the server makes the next rows while these are used
@@ -349,10 +443,16 @@ int RvdbCursorResult::sendClose(CdDBConnection_PG* conn)
 
 void RvdbCursorResult::clear()
 {
-    current.clear();
+    freeRow(current);
+    current = nullptr;
     currentBytes = 0;
     drop(held, heldBytes);
     drop(ahead, aheadBytes);
+    for (Row* row : spareRows) {
+        std::free(row);
+    }
+    spareRows.clear();
+    spareBytes = 0;
     closeCursor(true);
     done = true;
 }
@@ -374,39 +474,54 @@ int RvdbCursorResult::getFieldName(NString& out, int column) const
     return 0;
 }
 
-int RvdbCursorResult::getValue(NString& out, int column) const
-{
-    if (status != 0) {
-        return status;
-    }
-    if (current.isEOF()) {
-        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
-    }
-    return current.getValue(out, column);
-}
-
-int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
+int RvdbCursorResult::currentValue(int column, const char*& text, int& length) const
 {
     text = nullptr;
     length = 0;
     if (status != 0) {
         return status;
     }
-    if (current.isEOF()) {
+    if (current == nullptr) {
         return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
     }
-    return current.peekValue(column, text, length);
+    if (column < 0 || column >= current->cells ||
+        static_cast<size_t>(column) >= fieldTypes.size()) {
+        return CDDB_ERR_VALUE;
+    }
+    const Row::Cell& cell = current->cell()[column];
+    if (cell.length >= 0) {
+        text = current->text(cell);
+        length = cell.length;
+    }
+    return 0;
+}
+
+int RvdbCursorResult::getValue(NString& out, int column) const
+{
+    return copyPeekedValue(out, column);
+}
+
+int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
+{
+    int ret = currentValue(column, text, length);
+    if (ret == 0 && fieldTypes[static_cast<size_t>(column)] == OID_BYTEA) {
+        text = nullptr;
+        length = 0;
+        return CDDB_ERR_VALUE;
+    }
+    return ret;
 }
 
 int RvdbCursorResult::exportLob(int column, const char* filePath)
 {
-    if (status != 0) {
-        return status;
+    const char* text = nullptr;
+    int length = 0;
+    int ret = currentValue(column, text, length);
+    if (ret != 0) {
+        return ret;
     }
-    if (current.isEOF()) {
-        return fieldNames.empty() ? CDDB_ERR_NO_RESULT : CDDB_ERR_EOF;
-    }
-    return current.exportLob(column, filePath);
+    return CdDBResult_PG::exportLobValue(connectionHandle, fieldTypes[static_cast<size_t>(column)],
+                                         text, filePath);
 }
 
 int RvdbCursorResult::next()
@@ -415,18 +530,10 @@ int RvdbCursorResult::next()
         failedEnd = true;
         return status;
     }
-    if (current.isEOF()) {
+    if (current == nullptr) {
         return 0;
     }
     rowsRead++;
     load();
     return status;
-}
-
-bool RvdbCursorResult::isEOF() const
-{
-    if (status != 0) {
-        return failedEnd;
-    }
-    return current.isEOF();
 }

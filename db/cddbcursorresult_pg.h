@@ -16,12 +16,17 @@
 // FETCHes of a streamed cursor: at most RVDB_RECORD_FETCH_ROWS rows;
 // the first asks for RVDB_RECORD_FIRST_FETCH_ROWS, each next one for at most
 // four times the last and as many rows of the last FETCH's largest as
-// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode) and
-// are held up to RVDB_RECORD_FETCH_BYTES, read ahead up to as many again.
+// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode),
+// are copied out of their results at once and held up to
+// RVDB_RECORD_FETCH_BYTES of their cells, read ahead up to as many again.
+// The blocks of up to RVDB_SPARE_ROWS_BYTES of short rows are kept for the
+// next rows.
 enum {
     RVDB_RECORD_FETCH_ROWS = 1000,
     RVDB_RECORD_FIRST_FETCH_ROWS = 16,
-    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024
+    RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024,
+    RVDB_SPARE_ROW_BYTES = 4096,
+    RVDB_SPARE_ROWS_BYTES = 1024 * 1024
 };
 
 // Result of a query read through a cursor. Each FETCH comes in one row at a
@@ -56,7 +61,7 @@ public:
     int peekValue(int column, const char*& text, int& length) const override;
     int exportLob(int column, const char* filePath) override;
     int next() override;
-    bool isEOF() const override;
+    bool isEOF() const override { return status != 0 ? failedEnd : current == nullptr; }
     // Rows passed by next() so far.
     int getAffectedRows() const override { return rowsRead; }
 
@@ -68,7 +73,8 @@ public:
     bool isCursorOpen() const { return cursorOpen; }
 
 private:
-    typedef std::deque<PGresult*> Rows;
+    struct Row;
+    typedef std::deque<Row*> Rows;
 
     void finishStream() override;
     CdDBConnection_PG* liveConnection() const;
@@ -83,13 +89,24 @@ private:
     // The next result of the open FETCH: 0 and a row, 0 and null at its
     // end, or the code of its failure. At the end of the cursor's rows it
     // is closed, and a failed CLOSE is such a failure.
-    int readRow(PGresult*& row);
+    int readRow(Row*& row);
     // Holds rows of the open FETCH up to RVDB_RECORD_FETCH_BYTES.
     void fill();
     // The rows read ahead become the held ones, or are dropped when the
     // transaction no longer stands.
     void takeAhead();
-    void keep(Rows& rows, size_t& bytes, PGresult* row);
+    void keep(Rows& rows, size_t& bytes, Row* row);
+    // A copy of the cells of a single-row result, which is cleared; null
+    // when memory runs out.
+    Row* copyRow(PGresult* result);
+    // Blocks of rows: freed ones of up to RVDB_SPARE_ROW_BYTES are kept
+    // for the next rows of about their size while the kept blocks stay
+    // within RVDB_SPARE_ROWS_BYTES.
+    Row* allocRow(size_t bytes);
+    void freeRow(Row* row);
+    // The current row's value, or the code why there is none; text null
+    // for SQL NULL.
+    int currentValue(int column, const char*& text, int& length) const;
     void drop(Rows& rows, size_t& bytes);
     void noteBytes();
     void closeCursor(bool checkExists);
@@ -116,7 +133,7 @@ private:
     bool reposition;  // the cursor has to go back to position
     long long position;  // rows of the cursor taken so far
     size_t largestRow;   // bytes of the largest row of the open or last FETCH
-    CdDBResult_PG current;
+    Row* current;
     size_t currentBytes;
     Rows held;
     size_t heldBytes;
@@ -128,6 +145,10 @@ private:
     int maxBatchRows;
     size_t maxBatchBytes;
     std::vector<NString> fieldNames;
+    std::vector<Oid> fieldTypes;       // type per column
+    std::vector<int> cellLengths;      // of the row being copied; -1 for NULL
+    std::vector<Row*> spareRows;
+    size_t spareBytes;
 };
 
 #endif

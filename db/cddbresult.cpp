@@ -45,6 +45,19 @@ int CdDBResult::getValueByName(NString& out, const char* name, const char* defau
     return 0;
 }
 
+int CdDBResult::copyPeekedValue(NString& out, int column) const
+{
+    const char* text = nullptr;
+    int length = 0;
+    int ret = peekValue(column, text, length);
+    if (ret != 0) {
+        return ret;
+    }
+    // Text values hold no NUL: their length comes with the row.
+    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
+    return 0;
+}
+
 CdDBResultHandle::CdDBResultHandle(CdDBResult* r) : count(nullptr), result(r)
 {
     if (result != nullptr) {

@@ -54,6 +54,11 @@ public:
     // Bytes the result holds in memory; 0 when not known.
     virtual size_t getMemorySize() const { return 0; }
 
+protected:
+    // getValue through peekValue, for results that hold their values as
+    // texts.
+    int copyPeekedValue(NString& out, int column) const;
+
 private:
     struct CaseLess {
         bool operator()(const std::string& a, const std::string& b) const;

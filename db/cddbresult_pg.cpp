@@ -68,16 +68,6 @@ void CdDBResult_PG::attach(const CdDBConnectionHandle& handle, PGresult* result)
     }
 }
 
-void CdDBResult_PG::replaceRows(PGresult* result)
-{
-    if (res != nullptr) {
-        PQclear(res);
-    }
-    res = result;
-    rowIndex = 0;
-    rowCount = res != nullptr ? PQntuples(res) : 0;
-}
-
 int CdDBResult_PG::getFieldCount() const
 {
     return fieldCount;
@@ -101,15 +91,7 @@ int CdDBResult_PG::getFieldName(NString& out, int column) const
 
 int CdDBResult_PG::getValue(NString& out, int column) const
 {
-    const char* text = nullptr;
-    int length = 0;
-    int ret = peekValue(column, text, length);
-    if (ret != 0) {
-        return ret;
-    }
-    // Text values hold no NUL: their length comes with the row.
-    out = text ? NString::fromBytes(text, static_cast<size_t>(length)) : NString();
-    return 0;
+    return copyPeekedValue(out, column);
 }
 
 int CdDBResult_PG::peekValue(int column, const char*& text, int& length) const
@@ -153,11 +135,17 @@ int CdDBResult_PG::exportLob(int column, const char* filePath)
     if (value == nullptr) {
         return CDDB_ERR_VALUE;
     }
-    if (PQftype(res, column) != OID_OID) {
+    return exportLobValue(connection, PQftype(res, column), value, filePath);
+}
+
+int CdDBResult_PG::exportLobValue(const CdDBConnectionHandle& connection, Oid type,
+                                  const char* text, const char* filePath)
+{
+    if (type != OID_OID) {
         return -1;
     }
     uint32_t oid = 0;
-    if (!parseOid(value, oid)) {
+    if (!parseOid(text, oid)) {
         return -1;
     }
     CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(connection.get());

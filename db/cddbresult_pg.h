@@ -28,9 +28,11 @@ public:
 
     // Takes the libpq result and shares the connection's handle.
     void attach(const CdDBConnectionHandle& connection, PGresult* result);
-    // Takes another result of the same columns in place of the one
-    // attached (null: none), keeping what was read of its columns.
-    void replaceRows(PGresult* result);
+    // Writes the large object named by text, a value of a column of type
+    // oid type, to filePath through connection. 0; -1 not an oid column or
+    // export failed; -1101 no connection.
+    static int exportLobValue(const CdDBConnectionHandle& connection, Oid type,
+                              const char* text, const char* filePath);
 
 private:
     int status;

@@ -62,6 +62,7 @@ RvMigrateExportBat::RvMigrateExportBat()
       m_error_count(0),
       m_appctx(RvAppCtx::getInstance()),
       m_attach_stream(nullptr),
+      m_value_formatter(nullptr),
       m_failed_table_code(0),
       m_files_lock(-1)
 {

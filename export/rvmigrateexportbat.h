@@ -19,6 +19,7 @@
 
 class RvAppCtx;
 class RvExportAttachStream;
+class RvDbRecordListCsv;
 
 // Every trace line of the export carries this source name.
 #define EXPORTTRACE(...) COMTRACE_SRC("RvMigrateExportBat", __VA_ARGS__)
@@ -109,9 +110,13 @@ public:
     int writeDataCsv(const RvdbTableSetPtr& table, const NString& exportDir,
                      const CdDBResultHandle& records, const std::vector<RvdbColumnSetPtr>& columns,
                      int& cleanCount, int& warningCount, int& errorCount);
+    // out = the cell text of value before CSV escaping; CR, and LF except in
+    // multi-line texts, selections and file lists, become spaces unless
+    // lineBreaksToSpaces is false (the caller then sees to it).
     int formatExportValue(const RvdbTableSetPtr& table, const NString& exportDir,
                           const RvdbColumnValuePtr& value, const NString& recordKey,
-                          const std::vector<RvdbColumnValuePtr>& rowValues, NString& out);
+                          const std::vector<RvdbColumnValuePtr>& rowValues, NString& out,
+                          bool lineBreaksToSpaces = true);
 
     // Attachments.
     int exportAttachFiles(const RvdbTableSetPtr& table, const NString& exportDir,
@@ -150,6 +155,8 @@ public:
     RvAppCtx* m_appctx;
     // Attachment rows of the table being written, while data.csv is.
     RvExportAttachStream* m_attach_stream;
+    // Formatter of the cells of the table being written, while data.csv is.
+    RvDbRecordListCsv* m_value_formatter;
     // Code of the first table that failed while the run went on; 0: none.
     int m_failed_table_code;
     // Log text of the last table failure, and that of the first one.

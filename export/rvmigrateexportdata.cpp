@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "RvDbRecordListCsv.h"
 #include "cddbconnection.h"
@@ -47,25 +48,6 @@ private:
     NStringBuffer out;
 };
 
-// Appends text as one CSV cell; only a text that needs quotes goes through
-// the escaping.
-void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, const NString& text)
-{
-    const char* s = text.c_str();
-    const char* p = s;
-    for (;; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        // '\n', '\r', '"' and ',' all lie at or below ','.
-        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
-            break;
-    }
-    if (*p == '\0') {
-        line.append(s, static_cast<unsigned>(p - s));
-        return;
-    }
-    line.append(csv.escapeCsvCell(text).c_str());
-}
-
 // An empty text shared by the cells that have none.
 const NString& emptyText()
 {
@@ -87,11 +69,47 @@ const char* findLineBreak(const char* text, bool lf)
     }
 }
 
-// One formatter for the values of the run: it holds no state of its own.
-RvDbRecordListCsv& valueFormatter()
+// Whether the cells of a value of that type keep their LFs.
+bool keepsLineFeeds(int type)
 {
-    static RvDbRecordListCsv csv;
-    return csv;
+    return type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
+}
+
+// CR, and LF unless kept, become spaces.
+void spaceLineBreaks(NString& text, bool keepLf)
+{
+    const char* s = text.c_str();
+    const char* p = findLineBreak(s, !keepLf);
+    if (p == nullptr)
+        return;
+    std::string t(s);
+    for (size_t i = static_cast<size_t>(p - s); i < t.size(); ++i)
+        if (t[i] == '\r' || (!keepLf && t[i] == '\n'))
+            t[i] = ' ';
+    text = NString::fromBytes(t.data(), t.size());
+}
+
+// Appends the cell text of a value as one CSV cell, its line breaks made
+// spaces first when spaced (as formatExportValue does); only a text that
+// needs quotes goes through that and the escaping.
+void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, NString& text, bool spaced,
+                bool keepLf)
+{
+    const char* s = text.c_str();
+    const char* p = s;
+    for (;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        // '\n', '\r', '"' and ',' all lie at or below ','.
+        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
+            break;
+    }
+    if (*p == '\0') {
+        line.append(s, static_cast<unsigned>(p - s));
+        return;
+    }
+    if (spaced)
+        spaceLineBreaks(text, keepLf);
+    line.append(csv.escapeCsvCell(text).c_str());
 }
 
 }  // namespace
@@ -149,11 +167,17 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
 
     // The table's attachment rows come in step with the records.
     RvExportAttachStream attachments(conn, table->tbl_id, columns);
-    struct StreamScope {
+    struct TableScope {
         RvExportAttachStream*& slot;
-        ~StreamScope() { slot = nullptr; }
-    } scope{ m_attach_stream };
+        RvDbRecordListCsv*& formatter;
+        ~TableScope()
+        {
+            slot = nullptr;
+            formatter = nullptr;
+        }
+    } scope{ m_attach_stream, m_value_formatter };
     m_attach_stream = &attachments;
+    m_value_formatter = &csv;  // reads the date-time template once per table
 
     // Lines gathered so far reach the file before a failure is returned.
     auto fail = [&writer](int code) {
@@ -194,7 +218,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
             if (i > 0)
                 line.append(",", 1);
             NString cell;
-            ret = formatExportValue(table, exportDir, values[i], key, values, cell);
+            ret = formatExportValue(table, exportDir, values[i], key, values, cell, false);
             if (ret != 0) {
                 const RvdbColumnSetPtr& cs = values[i]->getColumnSet();
                 EXPORTTRACE("ret[%d] colummid[%s] colummname[%s] key[%s] formatcolummdata[%s]", ret,
@@ -210,7 +234,9 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
                     return fail(ret);
                 }
             }
-            appendCell(line, csv, cell);
+            // A value that failed keeps its line breaks, as formatExportValue
+            // leaves them.
+            appendCell(line, csv, cell, ret == 0, keepsLineFeeds(values[i]->getType()));
         }
         if (writer.add(line) != 0) {
             EXPORTTRACE("ret[%d] csvfilepath[%s] errno[%d]", -1, path.c_str(), errno);
@@ -239,7 +265,7 @@ int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString
 int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NString& exportDir,
                                           const RvdbColumnValuePtr& value, const NString& recordKey,
                                           const std::vector<RvdbColumnValuePtr>& rowValues,
-                                          NString& out)
+                                          NString& out, bool lineBreaksToSpaces)
 {
     if (!value)
         return -100001;
@@ -281,26 +307,20 @@ int RvMigrateExportBat::formatExportValue(const RvdbTableSetPtr& table, const NS
             return ret;
         }
     } else {
-        int ret = valueFormatter().formatColumnValue(value.get(), out);
+        // Outside writeDataCsv a formatter of its own.
+        std::unique_ptr<RvDbRecordListCsv> fresh;
+        if (m_value_formatter == nullptr)
+            fresh.reset(new RvDbRecordListCsv);
+        RvDbRecordListCsv& formatter = fresh ? *fresh : *m_value_formatter;
+        int ret = formatter.formatColumnValue(value.get(), out);
         if (ret != 0) {
             EXPORTTRACE("ret[%d] formatval[%s]", ret, out.c_str());
             return ret;
         }
     }
-    const bool keepLf =
-        type == RVDB_VALUE_TEXTS || type == RVDB_VALUE_FILE || type == RVDB_VALUE_SELECTS;
-    const char* text = out.c_str();
-    const char* p = findLineBreak(text, !keepLf);
-    if (p == nullptr) {
-        if (out.isNull())
-            out = emptyText();
-        return 0;
-    }
-    // CR, and LF unless kept, become spaces.
-    std::string s(text);
-    for (size_t i = static_cast<size_t>(p - text); i < s.size(); ++i)
-        if (s[i] == '\r' || (!keepLf && s[i] == '\n'))
-            s[i] = ' ';
-    out = NString::fromBytes(s.data(), s.size());
+    if (out.isNull())
+        out = emptyText();
+    if (lineBreaksToSpaces)
+        spaceLineBreaks(out, keepsLineFeeds(type));
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <typeinfo>
 
 #include "comcgi.h"
 #include "comtrace.h"
@@ -43,6 +42,23 @@ bool joinStamp(const DateTimeParts& parts, char (&stamp)[15])
     const NString* texts[6] = { &parts.year, &parts.month, &parts.day,
                                 &parts.hour, &parts.minute, &parts.second };
     static const char* const defaults[6] = { "0000", "01", "01", "00", "00", "00" };
+    // Parts of their usual widths (4, then 2 each) are copied whole.
+    const char* year = texts[0]->c_str();
+    bool usual = year[0] && year[1] && year[2] && year[3] && !year[4];
+    if (usual)
+        std::memcpy(stamp, year, 4);
+    for (int i = 1; usual && i < 6; i++) {
+        const char* p = texts[i]->c_str();
+        usual = p[0] && p[1] && !p[2];
+        if (usual) {
+            stamp[2 + 2 * i] = p[0];
+            stamp[3 + 2 * i] = p[1];
+        }
+    }
+    if (usual) {
+        stamp[14] = '\0';
+        return true;
+    }
     size_t n = 0;
     for (int i = 0; i < 6; i++) {
         const char* p = texts[i]->isNullOrEmpty() ? defaults[i] : texts[i]->c_str();
@@ -56,54 +72,66 @@ bool joinStamp(const DateTimeParts& parts, char (&stamp)[15])
     return n == 14;
 }
 
-// The date-time template filled with the six parts of a 14-character stamp
-// when the template holds only plain text, "%%" and at most six "%s"; else
-// false and out untouched.
-bool fillDateTemplate(const char* tmpl, const char* stamp, NString& out)
+// Lays out a template that holds only plain text, "%%" and at most six "%s"
+// (year, then two digits each of month to second); false for any other.
+bool layOutDateTemplate(const char* tmpl, unsigned char (&at)[6], int& parts,
+                        char (&text)[256], unsigned& length)
 {
-    char buf[256];
     size_t n = 0;
     int next = 0;
     for (const char* p = tmpl; *p; ++p) {
-        if (n + 4 >= sizeof buf)
+        if (n + 4 >= sizeof text)
             return false;
         if (*p != '%') {
-            buf[n++] = *p;
+            text[n++] = *p;
             continue;
         }
         ++p;
         if (*p == '%') {
-            buf[n++] = '%';
+            text[n++] = '%';
         } else if (*p == 's' && next < 6) {
-            if (next == 0) {
-                std::memcpy(buf + n, stamp, 4);
-                n += 4;
-            } else {
-                std::memcpy(buf + n, stamp + 2 + 2 * next, 2);
-                n += 2;
-            }
+            at[next] = static_cast<unsigned char>(n);  // below 252
+            const size_t width = next == 0 ? 4 : 2;
+            std::memset(text + n, '0', width);
+            n += width;
             ++next;
         } else {
             return false;
         }
     }
-    out = NString::fromBytes(buf, n);
+    parts = next;
+    length = static_cast<unsigned>(n);
     return true;
 }
 
+}  // namespace
+
 // Display text of a date-time value as rvcomChangeDateTimeFormat gives it
 // for the stamp; the usual templates are filled here directly.
-int formatDateTime(const char* stamp, NString& out)
+int RvDbRecordListCsv::formatDateTime(const char* stamp, NString& out)
 {
-    void* tmpl = nullptr;
-    if (rvcomLocalStringTable.find(kDateKey, &tmpl) == 1 && tmpl &&
-        static_cast<const char*>(tmpl)[0] != '\0' &&
-        fillDateTemplate(static_cast<const char*>(tmpl), stamp, out))
-        return 0;
-    return rvcomChangeDateTimeFormat(stamp, nullptr, kDateKey, out);
+    DateLayout& d = dateLayout;
+    if (d.state == DateLayout::kUnread) {
+        d.state = DateLayout::kGeneral;
+        void* tmpl = nullptr;
+        if (rvcomLocalStringTable.find(kDateKey, &tmpl) == 1 && tmpl &&
+            static_cast<const char*>(tmpl)[0] != '\0' &&
+            layOutDateTemplate(static_cast<const char*>(tmpl), d.at, d.parts, d.text, d.length))
+            d.state = DateLayout::kFilled;
+    }
+    if (d.state != DateLayout::kFilled)
+        return rvcomChangeDateTimeFormat(stamp, nullptr, kDateKey, out);
+    char buf[sizeof d.text];
+    std::memcpy(buf, d.text, d.length);
+    for (int i = 0; i < d.parts; i++) {
+        if (i == 0)
+            std::memcpy(buf + d.at[0], stamp, 4);
+        else
+            std::memcpy(buf + d.at[i], stamp + 2 + 2 * i, 2);
+    }
+    out = NString::fromBytes(buf, d.length);
+    return 0;
 }
-
-}  // namespace
 
 RvDbRecordListCsv::RvDbRecordListCsv()
 {
@@ -154,11 +182,7 @@ int RvDbRecordListCsv::formatColumnValue(const RvdbColumnValue* value, NString& 
     }
     case RVDB_VALUE_DATETIME:
     case RVDB_VALUE_DATETIMECAL: {
-        const DateTimeParts* parts =
-            typeid(*value) == typeid(RvdbColumnValue_DateTime) ||
-                    typeid(*value) == typeid(RvdbColumnValue_DateTimeCal)
-                ? &static_cast<const RvdbColumnValue_DateTime*>(value)->parts
-                : value->getDateTimeParts();
+        const DateTimeParts* parts = value->getDateTimeParts();
         if (parts) {
             char stamp[15];
             if (joinStamp(*parts, stamp))

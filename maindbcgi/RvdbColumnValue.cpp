@@ -2,6 +2,7 @@
 #include "RvdbColumnValue.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "comtrace.h"
 
@@ -78,14 +79,22 @@ int RvdbColumnValue::setText(int index, const NString& text)
     return 0;
 }
 
+// The classes themselves are told apart by typeid, which costs far less than
+// the dynamic_cast that any class derived from them needs.
 const DateTimeParts* RvdbColumnValue::getDateTimeParts() const
 {
+    const std::type_info& t = typeid(*this);
+    if (t == typeid(RvdbColumnValue_DateTime) || t == typeid(RvdbColumnValue_DateTimeCal))
+        return &static_cast<const RvdbColumnValue_DateTime*>(this)->parts;
     const RvdbColumnValue_DateTime* v = dynamic_cast<const RvdbColumnValue_DateTime*>(this);
     return v ? &v->parts : nullptr;
 }
 
 const TimeSpanParts* RvdbColumnValue::getTimeSpanParts() const
 {
+    const std::type_info& t = typeid(*this);
+    if (t == typeid(RvdbColumnValue_TimeSpan) || t == typeid(RvdbColumnValue_TimeSpanCal))
+        return &static_cast<const RvdbColumnValue_TimeSpan*>(this)->parts;
     const RvdbColumnValue_TimeSpan* v = dynamic_cast<const RvdbColumnValue_TimeSpan*>(this);
     return v ? &v->parts : nullptr;
 }

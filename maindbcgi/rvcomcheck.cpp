@@ -280,7 +280,7 @@ int rvcomTrimDecimalZeros(const char* text, NString& out)
         len--;
     if (len > 1 && text[len - 1] == '.')
         len--;
-    out = NString(text, static_cast<int>(len));
+    out = NString::fromBytes(text, len);
     return 0;
 }
 

@@ -82,13 +82,15 @@ bool holdsText(const NString& value, const char* text, int length)
     if (text == nullptr || value.isNull()) {
         return text == nullptr && value.isNull();
     }
-    const char* cur = value.c_str();
-    for (int i = 0; i < length; i++) {
-        if (cur[i] != text[i] || text[i] == '\0') {
-            return false;
-        }
+    if (length < 0) {
+        return false;
     }
-    return cur[length] == '\0';
+    // cur is read up to its NUL at most; texts that change from row to row
+    // mostly differ in their last byte.
+    const char* cur = value.c_str();
+    const size_t n = static_cast<size_t>(length);
+    return strnlen(cur, n + 1) == n && (n == 0 || cur[n - 1] == text[n - 1]) &&
+           std::memcmp(cur, text, n) == 0;
 }
 
 unsigned nextCursorNumber()

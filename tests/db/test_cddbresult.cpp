@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cddbconnection_pg.h"
+#include "cddbcursorresult_pg.h"
 #include "cddbresult_pg.h"
 #include "fakeserver.h"
 #include "pgtest.h"
@@ -297,6 +298,58 @@ TEST_F(CdDBResultTest, ResultOutlivingItsConnection)
     EXPECT_EQ(0, r->getValue(v, 0));
     EXPECT_EQ(-1101, r->exportLob(0, (dir + "/gone.bin").c_str()));
     EXPECT_FALSE(fileExists(dir + "/gone.bin"));
+}
+
+// A cursor gives each row's values as a plain result of the same select
+// does: texts, empty and NULL values, bytea refused, large objects
+// exported, positions out of range and past the last row; over FETCHes of
+// rows whose sizes change from row to row.
+TEST_F(CdDBResultTest, CursorValuesMatchThePlainResult)
+{
+    ASSERT_EQ(0, conn.begin());
+    ASSERT_EQ(0, run("create temp table cv as select g, case when g % 3 = 0 then null else "
+                     "repeat('x', (g * 997) % 6000) || g end as t, '' as empty, "
+                     "'\\x00ff'::bytea as raw, lo_from_bytea(0, convert_to('lob' || g, 'UTF8')) "
+                     "as doc, '12'::text as notoid from generate_series(1, 9) g")
+                     ->getStatus())
+        << conn.getErrorMessage();
+    const char* sql = "select * from cv order by g";
+    CdDBResultHandle plain = run(sql);
+    CdDBResultHandle cursor(new RvdbCursorResult(&conn, "cv_rows", sql, 2));
+    ASSERT_EQ(0, cursor->getStatus());
+    int rows = 0;
+    for (; rows < 10; rows++) {
+        ASSERT_EQ(plain->isEOF(), cursor->isEOF()) << rows;
+        for (int col = -1; col <= plain->getFieldCount(); col++) {
+            const std::string at = std::to_string(rows) + "/" + std::to_string(col);
+            NString a("keep"), b("keep");
+            EXPECT_EQ(plain->getValue(a, col), cursor->getValue(b, col)) << at;
+            EXPECT_EQ(a.isNull(), b.isNull()) << at;
+            EXPECT_STREQ(a.c_str(), b.c_str()) << at;
+            const char* ta = "keep";
+            const char* tb = ta;
+            int la = -1, lb = -1;
+            EXPECT_EQ(plain->peekValue(col, ta, la), cursor->peekValue(col, tb, lb)) << at;
+            EXPECT_EQ(ta == nullptr, tb == nullptr) << at;
+            EXPECT_EQ(la, lb) << at;
+            if (ta != nullptr && tb != nullptr && la == lb && la >= 0) {
+                EXPECT_EQ(std::string(ta, static_cast<size_t>(la)),
+                          std::string(tb, static_cast<size_t>(lb))) << at;
+            }
+            const std::string fa = dir + "/a" + std::to_string(rows) + "_" + std::to_string(col);
+            const std::string fb = dir + "/b" + std::to_string(rows) + "_" + std::to_string(col);
+            EXPECT_EQ(plain->exportLob(col, fa.c_str()), cursor->exportLob(col, fb.c_str())) << at;
+            EXPECT_EQ(fileExists(fa), fileExists(fb)) << at;
+            if (fileExists(fa) && fileExists(fb)) {
+                EXPECT_EQ(readFile(fa), readFile(fb)) << at;
+            }
+        }
+        if (plain->isEOF())
+            break;
+        EXPECT_EQ(plain->next(), cursor->next());
+    }
+    EXPECT_EQ(9, rows);
+    EXPECT_EQ(0, conn.commit());
 }
 
 }  // namespace

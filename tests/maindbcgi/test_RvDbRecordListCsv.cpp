@@ -36,8 +36,13 @@ public:
     // untouched output shows as "<keep>".
     std::string cell(const RvdbColumnValue& value, int expectRet = 0)
     {
+        return cellOf(csv, value, expectRet);
+    }
+    static std::string cellOf(RvDbRecordListCsv& formatter, const RvdbColumnValue& value,
+                              int expectRet = 0)
+    {
         NString out("<keep>");
-        EXPECT_EQ(expectRet, csv.formatColumnValue(&value, out));
+        EXPECT_EQ(expectRet, formatter.formatColumnValue(&value, out));
         return out.c_str();
     }
 
@@ -122,7 +127,8 @@ TEST_F(RecordListCsv, DateTimesUseTheDisplayTemplate)
 }
 
 // The date-time cell is the general display of the joined stamp, whatever
-// the template holds.
+// the template holds. A formatter reads the template once: each template
+// gets a fresh one.
 TEST_F(RecordListCsv, DateTimeCellsMatchTheGeneralDisplay)
 {
     const std::string longText(300, 'x');
@@ -134,18 +140,20 @@ TEST_F(RecordListCsv, DateTimeCellsMatchTheGeneralDisplay)
     for (const std::string& tmpl : templates) {
         rvcomClearLocalStrings();
         addLocal("dateviewfmt_s_ymdhis", tmpl.c_str());
+        RvDbRecordListCsv formatter;
         for (const char* stamp : stamps) {
             RvdbColumnValue_DateTime dt(cs);
             ASSERT_EQ(0, dt.setText(0, NString(stamp)));
             NString want;
             ASSERT_EQ(0, rvcomChangeDateTimeFormat(stamp, nullptr, "dateviewfmt_s_ymdhis", want));
-            EXPECT_EQ(want.c_str(), cell(dt)) << tmpl << " " << stamp;
+            EXPECT_EQ(want.c_str(), cellOf(formatter, dt)) << tmpl << " " << stamp;
         }
     }
     rvcomClearLocalStrings();
+    RvDbRecordListCsv formatter;
     RvdbColumnValue_DateTime dt(cs);
     ASSERT_EQ(0, dt.setText(0, NString("20240305070809")));
-    EXPECT_EQ("dateviewfmt_s_ymdhis", cell(dt));  // no template: its key
+    EXPECT_EQ("dateviewfmt_s_ymdhis", cellOf(formatter, dt));  // no template: its key
 }
 
 TEST_F(RecordListCsv, UrlShowsAddressAndLabel)
