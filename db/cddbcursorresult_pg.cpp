@@ -7,8 +7,6 @@
 
 namespace {
 
-const Oid OID_BYTEA = 17;
-
 CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
 {
     connection->setSql(sql);
@@ -504,7 +502,7 @@ int RvdbCursorResult::getValue(NString& out, int column) const
 int RvdbCursorResult::peekValue(int column, const char*& text, int& length) const
 {
     int ret = currentValue(column, text, length);
-    if (ret == 0 && fieldTypes[static_cast<size_t>(column)] == OID_BYTEA) {
+    if (ret == 0 && fieldTypes[static_cast<size_t>(column)] == CdDBResult_PG::OID_BYTEA) {
         text = nullptr;
         length = 0;
         return CDDB_ERR_VALUE;

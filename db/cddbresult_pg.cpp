@@ -8,7 +8,6 @@
 
 namespace {
 
-const Oid OID_BYTEA = 17;
 const Oid OID_OID = 26;
 
 // Whole text as an unsigned 32-bit number; false otherwise.

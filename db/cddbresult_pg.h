@@ -26,6 +26,9 @@ public:
     int getAffectedRows() const override { return affectedRows; }
     size_t getMemorySize() const override;
 
+    // Type of bytea columns, whose values are not handed out as texts.
+    static const Oid OID_BYTEA = 17;
+
     // Takes the libpq result and shares the connection's handle.
     void attach(const CdDBConnectionHandle& connection, PGresult* result);
     // Writes the large object named by text, a value of a column of type

@@ -1055,8 +1055,15 @@ TEST_F(ExportBatTest, LockTableTooSmallStopsTheRun)
     ASSERT_EQ("", pgtestStartServer(dir, 10, 3, 10));  // a lock table of 100
     const std::string port = std::to_string(pgtestReadPort(dir));
     struct Env {
-        std::string port = getenv("PGPORT") != nullptr ? getenv("PGPORT") : "";
-        ~Env() { setenv("PGPORT", port.c_str(), 1); }
+        bool set = getenv("PGPORT") != nullptr;
+        std::string port = set ? getenv("PGPORT") : "";
+        ~Env()
+        {
+            if (set)
+                setenv("PGPORT", port.c_str(), 1);
+            else
+                unsetenv("PGPORT");
+        }
     } env;
     setenv("PGPORT", port.c_str(), 1);
     // The server's own database; 60 more tables like table 4, each made in
