@@ -20,6 +20,18 @@ int transactionState(PGTransactionStatusType status)
     return status == PQTRANS_IDLE ? 0 : status == PQTRANS_UNKNOWN ? 2 : 1;
 }
 
+// Whether a result's command tag may be the end of a transaction while the
+// session stays in one: COMMIT AND CHAIN, ROLLBACK AND CHAIN (COMMIT AND
+// CHAIN of an aborted transaction, and ROLLBACK TO SAVEPOINT, are tagged
+// ROLLBACK too), or an end before a later statement of the same string
+// begins anew.
+bool mayEndTransaction(PGresult* result)
+{
+    const char* tag = PQcmdStatus(result);
+    return strcmp(tag, "COMMIT") == 0 || strcmp(tag, "ROLLBACK") == 0 ||
+           strcmp(tag, "PREPARE TRANSACTION") == 0;
+}
+
 // SQLSTATE 53300 comes with either text, depending on whether the reserved
 // slots are taken too.
 bool serverIsFull(const char* message)
@@ -359,7 +371,7 @@ void CdDBConnection_PG::reportError()
     log("%s", "******************************");
 }
 
-int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
+int CdDBConnection_PG::execPlain(const char* statement, std::string* tag, bool ownSavepoint)
 {
     if (statement == nullptr) {
         statement = "";
@@ -370,8 +382,9 @@ int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
         return CDDB_ERR_NO_RESULT;
     }
     PGTransactionStatusType before = PQtransactionStatus(conn);
-    PGresult* result = PQexec(conn, statement);
-    noteTransaction(before, result);
+    bool ends = false;
+    PGresult* result = execAll(statement, ends);
+    noteTransaction(before, ends && !ownSavepoint);
     if (result == nullptr) {
         reportError();
         return CDDB_ERR_DB;
@@ -387,11 +400,38 @@ int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
     return code;
 }
 
-void CdDBConnection_PG::noteTransaction(PGTransactionStatusType before, PGresult* result)
+PGresult* CdDBConnection_PG::execAll(const char* statement, bool& ends)
 {
-    // COMMIT AND CHAIN begins the next transaction at once.
-    if (transactionState(before) != transactionState(PQtransactionStatus(conn)) ||
-        (result != nullptr && strcmp(PQcmdStatus(result), "COMMIT") == 0)) {
+    ends = false;
+    if (PQtransactionStatus(conn) == PQTRANS_ACTIVE) {
+        // Left in a COPY by an earlier statement: PQexec ends it first.
+        ends = true;
+        return PQexec(conn, statement);
+    }
+    if (PQsendQuery(conn, statement) != 1) {
+        return nullptr;
+    }
+    // As PQexec: the last result, which is the failure when one failed.
+    PGresult* last = nullptr;
+    while (PGresult* result = PQgetResult(conn)) {
+        PQclear(last);
+        last = result;
+        ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH ||
+            PQstatus(conn) == CONNECTION_BAD) {
+            ends = true;  // what follows is not seen
+            break;
+        }
+        if (mayEndTransaction(result)) {
+            ends = true;
+        }
+    }
+    return last;
+}
+
+void CdDBConnection_PG::noteTransaction(PGTransactionStatusType before, bool ends)
+{
+    if (ends || transactionState(before) != transactionState(PQtransactionStatus(conn))) {
         transactionSerial++;
     }
 }
@@ -467,7 +507,7 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
     PGTransactionStatusType before = PQtransactionStatus(conn);
     PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
                                     count > 0 ? values : nullptr, nullptr, nullptr, 0);
-    noteTransaction(before, result);
+    noteTransaction(before, result != nullptr && mayEndTransaction(result));
     return resultHandle(result, sql.c_str());
 }
 
@@ -531,7 +571,7 @@ int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
     reportError();
     std::string message = errorMessage;
     if (savepoint) {
-        execPlain("ROLLBACK TO SAVEPOINT cddb_lob_export");
+        execPlain("ROLLBACK TO SAVEPOINT cddb_lob_export", nullptr, true);
         execPlain("RELEASE SAVEPOINT cddb_lob_export");
         setErrorMessage(message.c_str());
     }

@@ -47,7 +47,10 @@ public:
     bool inUsableTransaction() const override;
     // Changes whenever a transaction begins or ends, through begin(),
     // commit(), rollback(), a statement (COMMIT, BEGIN, ... sent through
-    // execute or executeCommand) or the end of the session.
+    // execute or executeCommand, also several in one string) or the end of
+    // the session. A statement tagged COMMIT or ROLLBACK counts as an end
+    // even where the session stays in a transaction: a ROLLBACK TO
+    // SAVEPOINT sent by the caller counts too.
     unsigned getTransactionSerial() const { return transactionSerial; }
     CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
     int serverBackslashEscapes() const override;
@@ -101,11 +104,17 @@ protected:
     virtual void retryPause(int seconds);
 
 private:
-    // tag: where given, the command tag of the answer.
-    int execPlain(const char* sql, std::string* tag = nullptr);
-    // Counts a transaction begun or ended by the statement whose result
-    // this is; before: the transaction status before it was sent.
-    void noteTransaction(PGTransactionStatusType before, PGresult* result);
+    // tag: where given, the command tag of the answer. ownSavepoint: sql
+    // rolls back to a savepoint that this class made after any cursor of
+    // the transaction, which it leaves alone.
+    int execPlain(const char* sql, std::string* tag = nullptr, bool ownSavepoint = false);
+    // Runs the statements of sql and returns as PQexec does (the last
+    // result; null when nothing could be sent). ends: a result may be the
+    // end of a transaction, or not every result was seen.
+    PGresult* execAll(const char* sql, bool& ends);
+    // Counts a transaction begun or ended by a statement; before: the
+    // transaction status before it was sent; ends: it may have ended one.
+    void noteTransaction(PGTransactionStatusType before, bool ends);
     void reportError();
     // Wraps a statement's result (null: the call failed); a failed status
     // is logged with sqlText and the result freed.

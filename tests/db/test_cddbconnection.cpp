@@ -160,6 +160,46 @@ TEST_F(CdDBConnectionTest, ConnectsAndRunsTransactions)
     EXPECT_FALSE(conn.isConnected());
 }
 
+// Several statements in one command run as PQexec runs them: to the first
+// failure, whose code and SQLSTATE the command returns; outside a
+// transaction the string is one. The connection is then free for the next.
+TEST_F(CdDBConnectionTest, SeveralStatementsInOneCommand)
+{
+    CdDBConnection_PG conn(1, 0);
+    ASSERT_EQ(0, connect(conn)) << conn.getErrorMessage();
+    const struct {
+        const char* sql;
+        int code;
+        const char* state;  // of a failure
+        const char* rows;   // count of multi afterwards (read by execute)
+    } cases[] = {
+        { "create table multi(x int); insert into multi values (1), (2)", 0, nullptr, "2" },
+        { "insert into multi values (3); select 1/0; insert into multi values (4)", CDDB_ERR_DB, "22012", "2" },
+        { "insert into multi values (3); insert into nosuch values (1)", CDDB_ERR_NO_TABLE, "42P01", "2" },
+        { "insert into multi values (3); select x from multi; insert into multi values (4)", 0, nullptr, "4" },
+        // A COPY is no command: the next command ends it first.
+        { "copy multi to stdout", CDDB_ERR_DB, nullptr, nullptr },
+        { "insert into multi values (5)", 0, nullptr, nullptr },
+        { "copy multi from stdin", CDDB_ERR_DB, nullptr, nullptr },
+        { "insert into multi values (6)", 0, nullptr, "6" },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code, conn.executeCommand(c.sql)) << c.sql;
+        if (c.state != nullptr) {
+            EXPECT_STREQ(c.state, conn.getSqlState()) << c.sql;
+        }
+        if (c.rows != nullptr) {
+            EXPECT_EQ(c.rows, value(conn, "select count(*) from multi")) << c.sql;
+        }
+    }
+    // In a transaction the failure aborts it.
+    ASSERT_EQ(0, conn.begin());
+    EXPECT_EQ(CDDB_ERR_DB, conn.executeCommand("insert into multi values (7); select 1/0"));
+    EXPECT_FALSE(conn.inUsableTransaction());
+    EXPECT_EQ(0, conn.rollback());
+    EXPECT_EQ("6", value(conn, "select count(*) from multi"));
+}
+
 TEST_F(CdDBConnectionTest, SessionRunsInTheApplicationZone)
 {
     ASSERT_EQ("UTC", db->queryValue("show timezone"));

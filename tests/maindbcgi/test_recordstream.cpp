@@ -198,7 +198,9 @@ TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
 // came before the commit or was on its way (even as a FETCH of no rows).
 // When the end had not come, the rows read before the commit come and then
 // the rows fail, with nothing sent into the new transaction. Without the new
-// transaction, rows read ahead before the commit fail.
+// transaction, rows read ahead before the commit fail. A statement tagged
+// ROLLBACK that leaves the session in a transaction counts as an end, and so
+// does an end in a string of statements.
 TEST_F(RecordStream, CommitBeforeTheLastRow)
 {
     const struct {
@@ -206,7 +208,10 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         int commitAfter;
         bool beginAgain;
         int status;
-        std::vector<const char*> sent;  // run by execute in place of commit() and begin()
+        // Run in place of commit() and begin(), by execute or, with
+        // command, by executeCommand; one that divides by zero fails.
+        std::vector<const char*> sent;
+        bool command = false;
     } cases[] = {
         { 2000, 1990, true, 0, {} },   // in the last batch, its end already read
         { 2000, 1000, true, 0, {} },   // the last batch on its way
@@ -215,11 +220,18 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         { 2336, 500, true, CDDB_ERR_DB, {} },
         { 2336, 900, true, CDDB_ERR_DB, { "COMMIT", "BEGIN" } },
         { 2336, 900, true, CDDB_ERR_DB, { "COMMIT AND CHAIN" } },
+        { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK AND CHAIN" } },
+        { 2336, 900, true, CDDB_ERR_DB, { "select 1/0", "COMMIT AND CHAIN" } },  // tagged ROLLBACK
+        { 2336, 900, true, CDDB_ERR_DB, { "COMMIT; BEGIN" }, true },
+        { 2336, 900, true, CDDB_ERR_DB, { "SAVEPOINT s", "ROLLBACK TO SAVEPOINT s" } },
         { 2000, 1000, false, 0, {} },
     };
     for (const auto& c : cases) {
+        std::string by;
+        for (const char* statement : c.sent)
+            by += std::string(by.empty() ? " by " : ", ") + statement;
         SCOPED_TRACE(std::to_string(c.rows) + " rows, commit after " + std::to_string(c.commitAfter) +
-                     (c.beginAgain ? "" : " without begin") + (c.sent.empty() ? "" : std::string(" by ") + c.sent[0]));
+                     (c.beginAgain ? "" : " without begin") + by);
         if (!conn.inTransaction()) {
             ASSERT_EQ(0, conn.begin());
         }
@@ -233,8 +245,14 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             ASSERT_EQ(std::to_string(++n), str(v));
             for (const char* statement : c.sent) {
                 if (n == c.commitAfter) {
-                    conn.setSql(statement);
-                    ASSERT_FALSE(conn.execute()->isError());
+                    bool failed = false;
+                    if (c.command) {
+                        failed = conn.executeCommand(statement) != 0;
+                    } else {
+                        conn.setSql(statement);
+                        failed = conn.execute()->isError();
+                    }
+                    ASSERT_EQ(std::strstr(statement, "1/0") != nullptr, failed) << statement;
                 }
             }
             if (n == c.commitAfter && c.sent.empty()) {
@@ -257,6 +275,34 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         EXPECT_FALSE(conn.execute()->isError());
         EXPECT_EQ(0, conn.commit());
     }
+}
+
+// The savepoint of a large object's export, rolled back when the export
+// fails, leaves the rows alone, whether a FETCH is on its way or not.
+TEST_F(RecordStream, LargeObjectSavepointKeepsTheRows)
+{
+    CdDBResultHandle rows(new RvdbCursorResult(&conn, "rvdblobcur", "select g from generate_series(1, 2336) g",
+                                               RVDB_RECORD_FETCH_ROWS));
+    ASSERT_EQ(0, rows->getStatus());
+    const std::string path = "/nonexistent-dir/lob";
+    int n = 0;
+    while (rows->getStatus() == 0 && !rows->isEOF() && n <= 2336) {
+        NString v;
+        ASSERT_EQ(0, rows->getValue(v, 0));
+        ASSERT_EQ(std::to_string(++n), str(v));
+        if (n == 10 || n == 900 || n == 1336) {
+            EXPECT_EQ(-1, conn.exportLargeObject(4000000000u, path.c_str())) << n;
+        }
+        rows->next();
+    }
+    EXPECT_EQ(2336, n);
+    EXPECT_EQ(0, rows->getStatus());
+    EXPECT_FALSE(dynamic_cast<RvdbCursorResult*>(rows.get())->isCursorOpen());
+    conn.setSql("select count(*) from pg_cursors where name = 'rvdblobcur'");
+    NString open;
+    ASSERT_EQ(0, conn.execute()->getValue(open, 0));
+    EXPECT_EQ("0", str(open));
+    EXPECT_EQ(0, conn.commit());
 }
 
 // A CLOSE that fails at the end of the rows fails them, after every row has
