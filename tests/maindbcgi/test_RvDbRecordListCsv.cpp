@@ -156,6 +156,42 @@ TEST_F(RecordListCsv, DateTimeCellsMatchTheGeneralDisplay)
     EXPECT_EQ("dateviewfmt_s_ymdhis", cellOf(formatter, dt));  // no template: its key
 }
 
+// Parts set in code may be of other widths than the usual: the cell is then
+// the general display of the joined parts, none when they do not join to 14
+// characters.
+TEST_F(RecordListCsv, DateTimePartsOfOtherWidthsShowAsJoined)
+{
+    const struct {
+        const char* parts[6];
+        const char* out;
+    } cases[] = {
+        { { "2024", "3", "05", "07", "08", "09" }, "<keep>" },
+        { { "2024", "03", "5", "07", "08", "09" }, "<keep>" },
+        { { "2024", "03", "05", "07", "08", "9" }, "<keep>" },
+        { { "2024", "03", "05", "07", "08", "009" }, "<keep>" },
+        { { "2024", "3", "055", "07", "08", "09" }, "2024-30-55 07:08:09" },
+        { { "202", "403", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
+        { { "20240", "3", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
+        { { "2024", "03", "05", "7", "008", "09" }, "2024-03-05 70:08:09" },
+        { { "2024", "", "05", "07", "08", "09" }, "2024-01-05 07:08:09" },
+        { { "2024", "03", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
+    };
+    for (const auto& c : cases) {
+        RvdbColumnValue_DateTime dt(cs);
+        RvdbColumnValue_DateTimeCal cal(cs);
+        for (DateTimeParts* p : { &dt.parts, &cal.parts }) {
+            NString* texts[6] = { &p->year, &p->month, &p->day, &p->hour, &p->minute, &p->second };
+            for (int i = 0; i < 6; i++)
+                *texts[i] = NString(c.parts[i]);
+        }
+        std::string shown;
+        for (const char* part : c.parts)
+            shown += std::string(part) + "|";
+        EXPECT_EQ(c.out, cell(dt)) << shown;
+        EXPECT_EQ(c.out, cell(cal)) << shown;
+    }
+}
+
 TEST_F(RecordListCsv, UrlShowsAddressAndLabel)
 {
     RvdbColumnValue_Url u(cs);
