@@ -224,10 +224,22 @@ int NUFileIO::read(NUioObj& obj, bool noWait, bool keepLock, bool keepHash)
     size_t cap = 0;
     ssize_t len;
     rc = 0;
+    // Continuation lines are joined here and appended to their entry at
+    // once: appending each alone copies the whole value every time.
+    std::string pending;
+    auto flush = [&]() {
+        if (pending.empty())
+            return 0;
+        int ar = obj.appendToLast(pending.c_str());
+        pending.clear();
+        return ar != 0 && ar != -7 ? ar : 0;
+    };
     // Whole lines, however long: a line is never split into pieces.
     while ((len = getline(&line, &cap, fp)) >= 0) {
         if (len > 0 && line[len - 1] == '\n')
             line[--len] = '\0';
+        if (line[0] != '\t' && (rc = flush()) != 0)
+            break;
 
         int sr = obj.sectionLine(line, section);
         section[sizeof section - 1] = '\0';
@@ -242,11 +254,7 @@ int NUFileIO::read(NUioObj& obj, bool noWait, bool keepLock, bool keepHash)
             // Continuation: the TAB stands for a line break in the value.
             line[0] = '\n';
             trimRight(line + 1);
-            int ar = obj.appendToLast(line);
-            if (ar != 0 && ar != -7) {
-                rc = ar;
-                break;
-            }
+            pending += line;
             continue;
         }
 
@@ -269,6 +277,8 @@ int NUFileIO::read(NUioObj& obj, bool noWait, bool keepLock, bool keepHash)
             break;
         }
     }
+    if (rc == 0)
+        rc = flush();
     bool readFailed = ferror(fp) != 0;
     free(line);
     fclose(fp);
