@@ -1,6 +1,8 @@
 // The lock rounds of the export, and the locks of its queries.
 #include "rvmigrateexportlocks.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -296,52 +298,159 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
 
 namespace {
 
-// Has the server plan sql (with binds) without running it, in a savepoint:
-// the plan locks every index of each relation the statement reads, until
-// the transaction ends. A statement that cannot be planned takes no lock
-// and fails again when the export runs it. 0, or the code that stops the
-// run: one for lack of lock space rolls the transaction back at once.
-int planStatement(RvMigrateExportBat& bat, CdDBConnection* conn, const NString& sql,
-                  const std::vector<CdDBBind>& binds)
+// Statements planned per savepoint, tables asked for records at once.
+const size_t kPlansPerSavepoint = 64;
+
+// A failure that stops the run: one for lack of lock space rolls the
+// transaction back at once.
+int stopRun(RvMigrateExportBat& bat, CdDBConnection* conn, int code)
 {
-    int ret = execStatement(conn, "SAVEPOINT rvexp_plan");
+    EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", code, conn->getSqlState(), conn->getErrorMessage());
+    if (bat.keepLockSpaceText(conn, code))
+        conn->rollback();
+    return code;
+}
+
+// Which of the tables have a record in the snapshot: has[k] is made false
+// for names[k] when it has none; a check that fails leaves has as it is.
+// 0, or the code that stops the run.
+int tablesWithRecords(RvMigrateExportBat& bat, CdDBConnection* conn, const std::vector<std::string>& names,
+                      std::vector<bool>& has)
+{
+    NStringBuffer sql(4096);
+    for (size_t k = 0; k < names.size(); ++k)
+        sql.appendf("%sselect %u where exists (select 1 from %s)", k > 0 ? " union all " : "",
+                    static_cast<unsigned>(k), names[k].c_str());
+    int ret = execStatement(conn, "SAVEPOINT rvexp_rows");
+    if (ret != 0)
+        return stopRun(bat, conn, ret);
+    conn->setSql(sql.c_str());
+    CdDBResultHandle res = conn->execute();
+    ret = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
     if (ret == 0) {
-        conn->setSql((NString("EXPLAIN ") + sql).c_str());
-        CdDBResultHandle res = conn->execute(binds);
-        int plan = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
-        res = CdDBResultHandle();
-        if (plan == 0) {
-            ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_plan");
-        } else if (bat.keepLockSpaceText(conn, plan)) {
-            ret = plan;
-        } else {
-            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", plan, conn->getSqlState(), conn->getErrorMessage());
-            ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_plan");
-            if (ret == 0)
-                ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_plan");
+        std::vector<bool> found(names.size(), false);
+        bool read = true;
+        for (; read && !res->isEOF(); res->next()) {
+            NString k;
+            read = res->getValue(k, 0) == 0;
+            unsigned long n = std::strtoul(k.c_str(), nullptr, 10);
+            if (read && n < found.size())
+                found[n] = true;
+        }
+        if (read)
+            has = found;
+    } else if (bat.keepLockSpaceText(conn, ret)) {
+        return stopRun(bat, conn, ret);
+    } else {
+        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+        ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_rows");
+    }
+    res = CdDBResultHandle();
+    if (ret == 0)
+        ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_rows");
+    return ret != 0 ? stopRun(bat, conn, ret) : 0;
+}
+
+// Has the server plan statements without running them: a plan locks every
+// index of each relation the statement reads, until the transaction ends.
+// The plans are made in savepoints of kPlansPerSavepoint each; a statement
+// that cannot be planned takes no lock (the savepoint is rolled back and
+// the others in it planned again) and fails again when the export runs it.
+class Planner {
+public:
+    Planner(RvMigrateExportBat& bat, CdDBConnection* conn) : bat(bat), conn(conn), open(false) {}
+
+    // Plans sql with binds. 0, or the code that stops the run.
+    int plan(const NString& sql, const std::vector<CdDBBind>& binds)
+    {
+        if (!open) {
+            int ret = execStatement(conn, "SAVEPOINT rvexp_plan");
+            if (ret != 0)
+                return stop(ret);
+            open = true;
+        }
+        batch.push_back(Statement{ sql, binds });
+        int ret = explain(batch.back());
+        if (ret != 0 && !bat.keepLockSpaceText(conn, ret)) {
+            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+            batch.pop_back();
+            ret = replan();
+        }
+        if (ret != 0)
+            return stop(ret);
+        return batch.size() >= kPlansPerSavepoint ? finish() : 0;
+    }
+
+    // Ends the open savepoint, keeping its locks. 0, or the code that stops
+    // the run.
+    int finish()
+    {
+        if (!open)
+            return 0;
+        open = false;
+        batch.clear();
+        int ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_plan");
+        return ret != 0 ? stop(ret) : 0;
+    }
+
+private:
+    struct Statement {
+        NString sql;
+        std::vector<CdDBBind> binds;
+    };
+
+    int explain(const Statement& s)
+    {
+        conn->setSql((NString("EXPLAIN ") + s.sql).c_str());
+        CdDBResultHandle res = conn->execute(s.binds);
+        return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+    }
+
+    // Rolls the savepoint back and plans its statements again; one that
+    // fails now is left out.
+    int replan()
+    {
+        for (;;) {
+            int ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_plan");
+            size_t i = 0;
+            for (; ret == 0 && i < batch.size(); ++i)
+                ret = explain(batch[i]);
+            if (ret == 0 || bat.keepLockSpaceText(conn, ret) || i == 0)
+                return ret;
+            batch.erase(batch.begin() + static_cast<std::ptrdiff_t>(i - 1));
         }
     }
-    if (ret != 0) {
-        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
-        if (bat.keepLockSpaceText(conn, ret))
-            conn->rollback();
+
+    int stop(int code)
+    {
+        open = false;
+        return stopRun(bat, conn, code);
     }
-    return ret;
-}
+
+    RvMigrateExportBat& bat;
+    CdDBConnection* conn;
+    bool open;  // a savepoint is open
+    std::vector<Statement> batch;  // planned in it
+};
 
 }  // namespace
 
 // The export of a table reads its records with one query, its own
-// attachments with another, and the attachments its reference columns
-// reach with a query on each referenced attachment table; each of those
-// is planned (a referenced attachment table once for the run, and not once
-// the stream of its own table is).
+// attachments with another once it has a record, and the attachments its
+// reference columns reach with a query on each referenced attachment
+// table; each of those is planned (a referenced attachment table once for
+// the run).
 int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
                             const std::vector<RvdbTableSetPtr>& tables, const std::vector<int>& codes,
                             const std::set<std::string>& absent)
 {
     const std::vector<CdDBBind> none;
-    // Attachment tables planned, or that do not exist.
+    Planner planner(bat, conn);
+    // The attachment streams of the tables, read only when a table has a
+    // record.
+    std::vector<std::string> streamTables;
+    std::vector<NString> streams;
+    // Referenced attachment tables planned, or that do not exist.
     std::set<std::string> lobTables(absent);
     for (size_t i = 0; i < tables.size() && i < codes.size(); ++i) {
         if (codes[i] != 0)
@@ -363,19 +472,17 @@ int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
         NString sql;
         if (columns.empty() || bat.getRecordQuery(table, columns, sql) != 0)
             continue;
-        ret = planStatement(bat, conn, sql, none);
+        ret = planner.plan(sql, none);
         if (ret != 0)
             return ret;
 
-        NString lob;
+        NString lob, phys;
         RvExportAttachStream own(conn, table.tbl_id, columns);
         sql = own.statement();
         rvdbMakeLobTableName(lob, table.tbl_id);
         if (!sql.isNullOrEmpty() && absent.count(lob.c_str()) == 0) {
-            lobTables.insert(lob.c_str());
-            ret = planStatement(bat, conn, sql, none);
-            if (ret != 0)
-                return ret;
+            streamTables.push_back(rvdbMakeTableName(phys, table.tbl_id).c_str());
+            streams.push_back(sql);
         }
         // A reference file value lists by record key, an image value by
         // content id, in the attachment table of the column it shows.
@@ -394,10 +501,22 @@ int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
             if (rvdbMakeLogQuery(root->getTblId(), type == RVDB_VALUE_IMAGE ? id : NString(), root->getColId(),
                                  type == RVDB_VALUE_FILE ? id : NString(), sql, binds) != 0)
                 continue;
-            ret = planStatement(bat, conn, sql, binds);
+            ret = planner.plan(sql, binds);
             if (ret != 0)
                 return ret;
         }
     }
-    return 0;
+    for (size_t i = 0; i < streams.size(); i += kPlansPerSavepoint) {
+        const size_t n = std::min(kPlansPerSavepoint, streams.size() - i);
+        std::vector<std::string> names(streamTables.begin() + static_cast<std::ptrdiff_t>(i),
+                                       streamTables.begin() + static_cast<std::ptrdiff_t>(i + n));
+        std::vector<bool> has(n, true);
+        int ret = tablesWithRecords(bat, conn, names, has);
+        for (size_t k = 0; ret == 0 && k < n; ++k)
+            if (has[k])
+                ret = planner.plan(streams[i + k], none);
+        if (ret != 0)
+            return ret;
+    }
+    return planner.finish();
 }

@@ -1029,6 +1029,24 @@ TEST_F(ExportBatOwnDbTest, FailedReadOfTheDefinitionsStopsTheRun)
     }
 }
 
+// A record query the server cannot plan before the first file (a column
+// gone from table 3, which table 2 reads too) takes nothing from the others:
+// table 1 is written, and the run stops at table 2 with the query's code.
+TEST_F(ExportBatOwnDbTest, UnplannableRecordQueryStopsTheRunAtItsTable)
+{
+    ASSERT_EQ("", own->exec("ALTER TABLE tbl00003 DROP COLUMN col00001"));
+    RunResult r = runWith({ "-range", "running" });
+    const std::string failed = text("export_logfile_export_error", "tbl00002", "受注", codeText(-1017));
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-1017), r.err);
+    expectStatus(-1017);
+    expectTable(files, "tbl00001");
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        EXPECT_FALSE(exists(files + "/" + t)) << t;
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), failed));
+}
+
 // Without reference columns a run neither locks nor waits for the tables
 // they reach: another session holds the referenced table meanwhile.
 TEST_F(ExportBatTest, ReferencesOffLeaveReferencedTablesUnlocked)
