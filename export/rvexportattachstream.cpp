@@ -59,9 +59,10 @@ RvExportAttachStream::RvExportAttachStream(CdDBConnection* conn, const NString& 
 
 RvExportAttachStream::~RvExportAttachStream() = default;
 
-int RvExportAttachStream::open()
+NString RvExportAttachStream::statement() const
 {
-    opened = true;
+    if (colIds.empty())
+        return NString("");
     NString lobTable;
     rvdbMakeLobTableName(lobTable, tblId);
     NStringBuffer in(256);
@@ -74,6 +75,13 @@ int RvExportAttachStream::open()
                 "left join pg_largeobject_metadata m on m.oid=l.lobfile "
                 "where l.col_id in (%s) order by l.rvkey,l.col_id,l.content_id",
                 lobTable.c_str(), in.c_str());
+    return NString(sql.c_str());
+}
+
+int RvExportAttachStream::open()
+{
+    opened = true;
+    NString sql = statement();
     NString name;
     name.format("rvexplobcur%u", nextCursorNumber());
     cursor = CdDBResultHandle(

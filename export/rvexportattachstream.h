@@ -40,6 +40,10 @@ public:
     int rowsOf(const NString& key, const RvdbColumnSet& column, std::vector<RvExportLobRow>& out,
                bool& served);
 
+    // The statement the rows are read with; empty when the stream serves
+    // no column.
+    NString statement() const;
+
 private:
     int open();
     int readRow(RvExportLobRow& row);

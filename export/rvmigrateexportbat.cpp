@@ -261,23 +261,17 @@ int RvMigrateExportBat::finish(int rc)
 {
     // A database failure for lack of lock space says so in the server's
     // words.
-    NString serverText;
     if (!m_appctx->getRootDir().isNullOrEmpty()) {
         CdDBConnection* conn = m_appctx->getConnection(false);
-        if (conn && rc <= CDDB_ERR_CONNECT && rc >= CDDB_ERR_MEMORY &&
-            std::strcmp(conn->getSqlState(), "53200") == 0)
-            rvcomGetLocalString(serverText, "export_logfile_server_error", NString(conn->getServerMessage()),
-                                NString(conn->getServerHint()));
+        if (m_server_text.isNullOrEmpty())
+            keepLockSpaceText(conn, rc);
         if (conn && conn->isConnected())
             conn->disconnect();
     }
     NString resultText;
     bool logged = false;  // the text has its own entry already
-    if (!serverText.isNullOrEmpty()) {
-        resultText = rvcomGetCodeEntry(rc).text + NString(" ") + serverText;
-    } else if (rc != 0 && !m_stop_text.isNullOrEmpty()) {
-        resultText = m_stop_text;
-        logged = true;
+    if (rc != 0 && !m_server_text.isNullOrEmpty()) {
+        resultText = rvcomGetCodeEntry(rc).text + NString(" ") + m_server_text;
     } else if (rc != 0 && rc == m_failed_table_code && !m_failed_table_text.isNullOrEmpty()) {
         resultText = m_failed_table_text;  // names the table
         logged = true;
@@ -397,6 +391,16 @@ void RvMigrateExportBat::writeExportLog(const NString& text)
     comSetDebugLogPath(m_log_filepath.c_str(), old, sizeof old);
     comDebugLog("%s", line.c_str());
     comSetDebugLogPath(old, nullptr, 0);
+}
+
+bool RvMigrateExportBat::keepLockSpaceText(CdDBConnection* conn, int code)
+{
+    if (conn == nullptr || code > CDDB_ERR_CONNECT || code < CDDB_ERR_MEMORY ||
+        std::strcmp(conn->getSqlState(), "53200") != 0)
+        return false;
+    rvcomGetLocalString(m_server_text, "export_logfile_server_error", NString(conn->getServerMessage()),
+                        NString(conn->getServerHint()));
+    return true;
 }
 
 void RvMigrateExportBat::makeTableErrorMessage(int code, const RvdbTableSet& table,

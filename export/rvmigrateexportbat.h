@@ -17,6 +17,7 @@
 #include "rvdbphys.h"
 #include "rvtbl.h"
 
+class CdDBConnection;
 class RvAppCtx;
 class RvExportAttachStream;
 class RvDbRecordListCsv;
@@ -81,6 +82,10 @@ public:
     void deleteStatusObject();
     int setExportLogPath();
     void writeExportLog(const NString& text);
+    // When code is a database failure for lack of lock space (SQLSTATE
+    // 53200), keeps the server's text and hint for the run's message and
+    // returns true.
+    bool keepLockSpaceText(CdDBConnection* conn, int code);
 
     // Table selection and the per-table directory.
     int getTableList(std::vector<RvdbTableSetPtr>& out);
@@ -107,6 +112,10 @@ public:
     // data.csv.
     int getRecordList(const RvdbTableSet& table, const std::vector<RvdbColumnSetPtr>& columns,
                       CdDBResultHandle& out);
+    // out = the statement getRecordList reads the records with; nothing is
+    // run. 0 or the builder's code.
+    int getRecordQuery(const RvdbTableSet& table, const std::vector<RvdbColumnSetPtr>& columns,
+                       NString& out);
     int writeDataCsv(const RvdbTableSetPtr& table, const NString& exportDir,
                      const CdDBResultHandle& records, const std::vector<RvdbColumnSetPtr>& columns,
                      int& cleanCount, int& warningCount, int& errorCount);
@@ -162,9 +171,9 @@ public:
     // Log text of the last table failure, and that of the first one.
     NString m_table_error_text;
     NString m_failed_table_text;
-    // Text of what stopped the run, when it is not the code's own; logged
-    // already.
-    NString m_stop_text;
+    // The server's words on a failure for lack of lock space, which the
+    // run's message adds to the code's text; empty: none kept.
+    NString m_server_text;
     // Descriptor holding the lock on m_files_dir; -1 while not locked.
     int m_files_lock;
 };

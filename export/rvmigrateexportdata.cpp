@@ -114,21 +114,40 @@ void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, NString& text, bool
 
 }  // namespace
 
+namespace {
+
+// The record query's column ids: those of the exported columns.
+RvStringList columnIds(const std::vector<RvdbColumnSetPtr>& columns)
+{
+    RvStringList colIds;
+    for (const RvdbColumnSetPtr& col : columns)
+        colIds.push_back(col->getColId());
+    return colIds;
+}
+
+}  // namespace
+
 int RvMigrateExportBat::getRecordList(const RvdbTableSet& table,
                                       const std::vector<RvdbColumnSetPtr>& columns,
                                       CdDBResultHandle& out)
 {
     CdDBConnection* conn = m_appctx->getConnection(true);
-    RvStringList colIds;
-    for (const RvdbColumnSetPtr& col : columns)
-        colIds.push_back(col->getColId());
     // No cut length: texts are exported whole.
-    int ret = rvdbGetRecordList(conn, table.tbl_id.c_str(), columns, colIds, 0,
+    int ret = rvdbGetRecordList(conn, table.tbl_id.c_str(), columns, columnIds(columns), 0,
                                 RvDbSearchFilterList(), RvPairList(), out, 0, 0, nullptr);
     if (ret != 0)
         EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table.tbl_id.c_str(),
                     table.tbl_lname.c_str());
     return ret;
+}
+
+int RvMigrateExportBat::getRecordQuery(const RvdbTableSet& table,
+                                       const std::vector<RvdbColumnSetPtr>& columns, NString& out)
+{
+    CdDBConnection* conn = m_appctx->getConnection(true);
+    // The arguments of getRecordList.
+    return rvdbMakeRecordQuery(conn ? conn->getSqlEncoder() : nullptr, table.tbl_id.c_str(), columns,
+                               columnIds(columns), 0, RvDbSearchFilterList(), RvPairList(), 0, 0, out);
 }
 
 int RvMigrateExportBat::writeDataCsv(const RvdbTableSetPtr& table, const NString& exportDir,

@@ -1,17 +1,18 @@
-// The lock rounds of the export.
+// The lock rounds of the export, and the locks of its queries.
 #include "rvmigrateexportlocks.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
 #include <map>
 #include <set>
 
+#include "RvdbColumnValue.h"
 #include "cddbcodes.h"
 #include "cddbconnection.h"
 #include "rvcomcode.h"
 #include "rvdbinnercolumn.h"
 #include "rvddGetTblColList.h"
+#include "rvexportattachstream.h"
 #include "rvmigrateexportbat.h"
 
 namespace {
@@ -37,9 +38,12 @@ int restartTransaction(CdDBConnection* conn)
 }
 
 // Locks one table in a savepoint, so that a failure leaves the transaction
-// usable. 0 or the database's code (-1051 for a table that does not exist).
-int lockTable(CdDBConnection* conn, const std::string& name)
+// usable. full: the lock failed for lack of lock space, whose server text
+// bat keeps. 0 or the database's code (-1051 for a table that does not
+// exist).
+int lockTable(RvMigrateExportBat& bat, CdDBConnection* conn, const std::string& name, bool& full)
 {
+    full = false;
     int ret = execStatement(conn, "SAVEPOINT rvexp_lock");
     if (ret != 0)
         return ret;
@@ -48,6 +52,7 @@ int lockTable(CdDBConnection* conn, const std::string& name)
         return execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
     EXPORTTRACE("ret[%d] table[%s] dbsts[%s] dbmsg[%s]", ret, name.c_str(), conn->getSqlState(),
                 conn->getErrorMessage());
+    full = bat.keepLockSpaceText(conn, ret);
     int undo = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_lock");
     if (undo == 0)
         undo = execStatement(conn, "RELEASE SAVEPOINT rvexp_lock");
@@ -155,66 +160,6 @@ int tablesNowPresent(CdDBConnection* conn, const std::set<std::string>& names, s
     return 0;
 }
 
-// Tables the run reads in its snapshot whatever it exports: the
-// definitions, and the catalogs that attachments are read through.
-const char* const kRunTables[] = { "rv_tbl",         "rv_tbl_col",   "pg_largeobject", "pg_largeobject_metadata",
-                                   "pg_namespace", "pg_proc" };
-
-// Stops the run before its first lock when the locks its snapshot holds
-// cannot fit the server's lock table: one for each table it reads that
-// exists (a name that cannot be asked counts as one) and one for each
-// index of those, which the record query may open. The size is the one the
-// server documents, max_locks_per_transaction times the sum of
-// max_connections and max_prepared_transactions. 0, or the code that stops
-// the run, logged.
-int checkLockSpace(RvMigrateExportBat& bat, CdDBConnection* conn, const std::map<std::string, ReadTables>& reads)
-{
-    std::set<std::string> names(std::begin(kRunTables), std::end(kRunTables));
-    for (const auto& r : reads)
-        for (const ReadTable& t : r.second)
-            names.insert(t.name);
-    long long unasked = 0;
-    for (const std::string& name : names)
-        unasked += plainName(name) ? 0 : 1;
-    NString sql = NString("select (select count(*) + coalesce(sum((select count(*) from pg_index i "
-                          "where i.indrelid = r.oid)), 0) from (select distinct to_regclass(v.n)::oid as oid from ") +
-                  plainNameValues(names) +
-                  NString(") as r where r.oid is not null), current_setting('max_locks_per_transaction')::bigint * "
-                          "(current_setting('max_connections')::bigint + "
-                          "current_setting('max_prepared_transactions')::bigint), "
-                          "current_setting('max_locks_per_transaction')");
-    conn->setSql(sql.c_str());
-    CdDBResultHandle res = conn->execute();
-    if (!res || res->isError()) {
-        int ret = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
-        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
-        return ret;
-    }
-    NString needed, size, perTransaction;
-    int ret = res->isEOF() ? CDDB_ERR_EOF : res->getValue(needed, 0);
-    if (ret == 0)
-        ret = res->getValue(size, 1);
-    if (ret == 0)
-        ret = res->getValue(perTransaction, 2);
-    if (ret != 0) {
-        EXPORTTRACE("ret[%d]", ret);
-        return ret;
-    }
-    long long need = std::strtoll(needed.c_str(), nullptr, 10) + unasked;
-    long long room = std::strtoll(size.c_str(), nullptr, 10);
-    if (need <= room)
-        return 0;
-    NString count;
-    count.format("%lld", need);
-    NString text;
-    rvcomGetLocalString(text, "export_logfile_lock_space", count, size, perTransaction);
-    EXPORTTRACE("ret[%d] locks[%lld] locktable[%lld] max_locks_per_transaction[%s]", CDDB_ERR_DB, need, room,
-                perTransaction.c_str());
-    bat.writeExportLog(text);
-    bat.m_stop_text = text;
-    return CDDB_ERR_DB;
-}
-
 // Rounds of locking and listing before tables that the list keeps gaining
 // are given up.
 const int kLockRounds = 3;
@@ -239,15 +184,15 @@ int lockOutcome(const ReadTable& t, int code)
 // locks, so each round locks every table again. A table whose lock failed
 // is not tried again. Each lock waits at most the lock time-out, which is
 // lifted before the snapshot's reads. A lock that fails for lack of lock
-// space stops the run, as does a failed read. Before the first lock, a run
-// whose locks the server's lock table cannot hold stops; beforeLocks runs
-// next. tables: the list read before, then the list of the snapshot.
-// codes: the code of each listed table's locks; a table that is still not
-// locked in the last round counts as timed out. refs: the table whose lock failed,
-// when it is not the listed table's own; empty otherwise. 0, or the code
-// that stops the run.
+// space stops the run at once, its transaction rolled back; so does a failed
+// read. beforeLocks runs before the first lock. tables: the list read
+// before, then the list of the snapshot. codes: the code of each listed
+// table's locks; a table that is still not locked in the last round counts
+// as timed out. refs: the table whose lock failed, when it is not the
+// listed table's own; empty otherwise. absent: the tables read that do not
+// exist. 0, or the code that stops the run.
 int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::vector<RvdbTableSetPtr>& tables,
-                          std::vector<int>& codes, std::vector<std::string>& refs,
+                          std::vector<int>& codes, std::vector<std::string>& refs, std::set<std::string>& absent,
                           const std::function<int()>& beforeLocks)
 {
     std::map<std::string, int> failed;  // table name: code its lock failed with
@@ -257,9 +202,7 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
         if (ret != 0)
             return ret;
     }
-    int ret = checkLockSpace(bat, conn, reads);
-    if (ret == 0)
-        ret = beforeLocks();
+    int ret = beforeLocks();
     if (ret != 0)
         return ret;
     for (int round = 1;; ++round) {
@@ -272,11 +215,13 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
                 auto done = locks.find(t.name);
                 if (done == locks.end()) {
                     auto f = failed.find(t.name);
-                    int code = f != failed.end() ? f->second : lockTable(conn, t.name);
-                    // No lock space left: every further lock fails as well.
-                    if (f == failed.end() && code != 0 && std::strcmp(conn->getSqlState(), "53200") == 0) {
-                        ret = code;
-                        break;
+                    bool full = false;
+                    int code = f != failed.end() ? f->second : lockTable(bat, conn, t.name, full);
+                    // No lock space: the run stops here, and the locks it
+                    // holds go at once.
+                    if (full) {
+                        conn->rollback();
+                        return code;
                     }
                     // A missing table is asked for again in the next round.
                     if (code != 0 && code != CDDB_ERR_NO_TABLE)
@@ -340,9 +285,238 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
             codes.push_back(code);
             refs.push_back(ref);
         }
+        absent.clear();
+        for (const std::string& name : missing)
+            if (present.count(name) == 0)
+                absent.insert(name);
         tables.swap(listed);
         reads.swap(snapshot);
         if (complete || round == kLockRounds)
             return 0;
     }
+}
+
+namespace {
+
+// Statements planned per savepoint, tables asked for records at once.
+const size_t kPlansPerSavepoint = 64;
+
+// A failure that stops the run: one for lack of lock space rolls the
+// transaction back at once.
+int stopRun(RvMigrateExportBat& bat, CdDBConnection* conn, int code)
+{
+    EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", code, conn->getSqlState(), conn->getErrorMessage());
+    if (bat.keepLockSpaceText(conn, code))
+        conn->rollback();
+    return code;
+}
+
+// Which of the tables have a record in the snapshot: has[k] is made false
+// for names[k] when it has none; a check that fails leaves has as it is.
+// 0, or the code that stops the run.
+int tablesWithRecords(RvMigrateExportBat& bat, CdDBConnection* conn, const std::vector<std::string>& names,
+                      std::vector<bool>& has)
+{
+    NStringBuffer sql(4096);
+    for (size_t k = 0; k < names.size(); ++k)
+        sql.appendf("%sselect %u where exists (select 1 from %s)", k > 0 ? " union all " : "",
+                    static_cast<unsigned>(k), names[k].c_str());
+    int ret = execStatement(conn, "SAVEPOINT rvexp_rows");
+    if (ret != 0)
+        return stopRun(bat, conn, ret);
+    conn->setSql(sql.c_str());
+    CdDBResultHandle res = conn->execute();
+    ret = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+    if (ret == 0) {
+        std::vector<bool> found(names.size(), false);
+        bool read = true;
+        for (; read && !res->isEOF(); res->next()) {
+            NString k;
+            read = res->getValue(k, 0) == 0;
+            unsigned long n = std::strtoul(k.c_str(), nullptr, 10);
+            if (read && n < found.size())
+                found[n] = true;
+        }
+        if (read)
+            has = found;
+    } else if (bat.keepLockSpaceText(conn, ret)) {
+        return stopRun(bat, conn, ret);
+    } else {
+        EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+        ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_rows");
+    }
+    res = CdDBResultHandle();
+    if (ret == 0)
+        ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_rows");
+    return ret != 0 ? stopRun(bat, conn, ret) : 0;
+}
+
+// Has the server plan statements without running them: a plan locks every
+// index of each relation the statement reads, until the transaction ends.
+// The plans are made in savepoints of kPlansPerSavepoint each; a statement
+// that cannot be planned takes no lock (the savepoint is rolled back and
+// the others in it planned again) and fails again when the export runs it.
+class Planner {
+public:
+    Planner(RvMigrateExportBat& bat, CdDBConnection* conn) : bat(bat), conn(conn), open(false) {}
+
+    // Plans sql with binds. 0, or the code that stops the run.
+    int plan(const NString& sql, const std::vector<CdDBBind>& binds)
+    {
+        if (!open) {
+            int ret = execStatement(conn, "SAVEPOINT rvexp_plan");
+            if (ret != 0)
+                return stop(ret);
+            open = true;
+        }
+        batch.push_back(Statement{ sql, binds });
+        int ret = explain(batch.back());
+        if (ret != 0 && !bat.keepLockSpaceText(conn, ret)) {
+            EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
+            batch.pop_back();
+            ret = replan();
+        }
+        if (ret != 0)
+            return stop(ret);
+        return batch.size() >= kPlansPerSavepoint ? finish() : 0;
+    }
+
+    // Ends the open savepoint, keeping its locks. 0, or the code that stops
+    // the run.
+    int finish()
+    {
+        if (!open)
+            return 0;
+        open = false;
+        batch.clear();
+        int ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_plan");
+        return ret != 0 ? stop(ret) : 0;
+    }
+
+private:
+    struct Statement {
+        NString sql;
+        std::vector<CdDBBind> binds;
+    };
+
+    int explain(const Statement& s)
+    {
+        conn->setSql((NString("EXPLAIN ") + s.sql).c_str());
+        CdDBResultHandle res = conn->execute(s.binds);
+        return res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+    }
+
+    // Rolls the savepoint back and plans its statements again; one that
+    // fails now is left out.
+    int replan()
+    {
+        for (;;) {
+            int ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_plan");
+            size_t i = 0;
+            for (; ret == 0 && i < batch.size(); ++i)
+                ret = explain(batch[i]);
+            if (ret == 0 || bat.keepLockSpaceText(conn, ret) || i == 0)
+                return ret;
+            batch.erase(batch.begin() + static_cast<std::ptrdiff_t>(i - 1));
+        }
+    }
+
+    int stop(int code)
+    {
+        open = false;
+        return stopRun(bat, conn, code);
+    }
+
+    RvMigrateExportBat& bat;
+    CdDBConnection* conn;
+    bool open;  // a savepoint is open
+    std::vector<Statement> batch;  // planned in it
+};
+
+}  // namespace
+
+// The export of a table reads its records with one query, its own
+// attachments with another once it has a record, and the attachments its
+// reference columns reach with a query on each referenced attachment
+// table; each of those is planned (a referenced attachment table once for
+// the run).
+int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
+                            const std::vector<RvdbTableSetPtr>& tables, const std::vector<int>& codes,
+                            const std::set<std::string>& absent)
+{
+    const std::vector<CdDBBind> none;
+    Planner planner(bat, conn);
+    // The attachment streams of the tables, read only when a table has a
+    // record.
+    std::vector<std::string> streamTables;
+    std::vector<NString> streams;
+    // Referenced attachment tables planned, or that do not exist.
+    std::set<std::string> lobTables(absent);
+    for (size_t i = 0; i < tables.size() && i < codes.size(); ++i) {
+        if (codes[i] != 0)
+            continue;
+        const RvdbTableSet& table = *tables[i];
+        std::vector<RvdbColumnSetPtr> all, columns;
+        int ret = rvddGetTblColList(conn, all, table.tbl_id.c_str());
+        // Definitions that cannot be read fail the table in its turn.
+        if (ret != 0 && conn->inUsableTransaction())
+            continue;
+        if (ret != 0) {
+            EXPORTTRACE("ret[%d] tableid[%s] dbsts[%s] dbmsg[%s]", ret, table.tbl_id.c_str(),
+                        conn->getSqlState(), conn->getErrorMessage());
+            return ret;
+        }
+        for (const RvdbColumnSetPtr& col : all)
+            if (col && bat.exportsColumn(*col))
+                columns.push_back(col);
+        NString sql;
+        if (columns.empty() || bat.getRecordQuery(table, columns, sql) != 0)
+            continue;
+        ret = planner.plan(sql, none);
+        if (ret != 0)
+            return ret;
+
+        NString lob, phys;
+        RvExportAttachStream own(conn, table.tbl_id, columns);
+        sql = own.statement();
+        rvdbMakeLobTableName(lob, table.tbl_id);
+        if (!sql.isNullOrEmpty() && absent.count(lob.c_str()) == 0) {
+            streamTables.push_back(rvdbMakeTableName(phys, table.tbl_id).c_str());
+            streams.push_back(sql);
+        }
+        // A reference file value lists by record key, an image value by
+        // content id, in the attachment table of the column it shows.
+        for (const RvdbColumnSetPtr& col : columns) {
+            const RvdbColumnSet* root = col->isRelRef() ? col->getRootColumnSet() : nullptr;
+            if (root == nullptr)
+                continue;
+            RvdbColumnValuePtr probe(rvdbNewColumnValue(col));
+            int type = probe ? probe->getType() : -1;
+            if (type != RVDB_VALUE_FILE && type != RVDB_VALUE_IMAGE)
+                continue;
+            if (!lobTables.insert(rvdbMakeLobTableName(lob, root->getTblId()).c_str()).second)
+                continue;
+            const NString id("0");
+            std::vector<CdDBBind> binds;
+            if (rvdbMakeLogQuery(root->getTblId(), type == RVDB_VALUE_IMAGE ? id : NString(), root->getColId(),
+                                 type == RVDB_VALUE_FILE ? id : NString(), sql, binds) != 0)
+                continue;
+            ret = planner.plan(sql, binds);
+            if (ret != 0)
+                return ret;
+        }
+    }
+    for (size_t i = 0; i < streams.size(); i += kPlansPerSavepoint) {
+        const size_t n = std::min(kPlansPerSavepoint, streams.size() - i);
+        std::vector<std::string> names(streamTables.begin() + static_cast<std::ptrdiff_t>(i),
+                                       streamTables.begin() + static_cast<std::ptrdiff_t>(i + n));
+        std::vector<bool> has(n, true);
+        int ret = tablesWithRecords(bat, conn, names, has);
+        for (size_t k = 0; ret == 0 && k < n; ++k)
+            if (has[k])
+                ret = planner.plan(streams[i + k], none);
+        if (ret != 0)
+            return ret;
+    }
+    return planner.finish();
 }

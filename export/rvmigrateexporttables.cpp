@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -227,10 +228,16 @@ int RvMigrateExportBat::exportTables()
     // The snapshot the run reads is taken only once the listed tables are
     // locked: a table emptied while the export waited for a lock is then
     // read as it is, together with the list that goes with it. The export
-    // directory is locked once the run is known to fit the lock table.
+    // directory is locked before the first lock. Every lock the export
+    // holds is taken before its first file: one the server has no room
+    // for stops the run with nothing written.
     std::vector<int> lockCodes;
     std::vector<std::string> lockRefs;
-    ret = rvexpLockListedTables(*this, conn, tables, lockCodes, lockRefs, [this] { return lockFilesDir(*this); });
+    std::set<std::string> absent;
+    ret = rvexpLockListedTables(*this, conn, tables, lockCodes, lockRefs, absent,
+                                [this] { return lockFilesDir(*this); });
+    if (ret == 0)
+        ret = rvexpLockQueriedIndexes(*this, conn, tables, lockCodes, absent);
     if (ret != 0) {
         EXPORTTRACE("ret[%d] dbsts[%s] dbmsg[%s]", ret, conn->getSqlState(), conn->getErrorMessage());
         return ret;

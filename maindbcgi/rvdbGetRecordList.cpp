@@ -254,23 +254,22 @@ int rvdbMakeOrderBy(const RvPairList& sorts, const RvdbColumnSetList& columnSets
     return 0;
 }
 
-int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
-                      const RvdbColumnSetList& columnSets, const RvStringList& colIds,
-                      int textCutLength, const RvDbSearchFilterList& filters,
-                      const RvPairList& sorts, CdDBResultHandle& result, int limit, int offset,
-                      int* recordCount)
+namespace {
+
+// The record query of rvdbGetRecordList (page), with its from and where
+// parts for the count. 0 or a builder's code.
+int makeRecordQuery(const CdDBSqlEncoder* encoder, const char* tblId,
+                    const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                    int textCutLength, const RvDbSearchFilterList& filters,
+                    const RvPairList& sorts, int limit, int offset, NString& page,
+                    NString& fromSql, NString& whereSql)
 {
-    if (connection == nullptr || !isTableId(tblId)) {
-        COMTRACE("tblid[%s]", tblId != nullptr ? tblId : "");
-        return RVDB_ERR_ARG;
-    }
-    const CdDBSqlEncoder* encoder = connection->getSqlEncoder();
     RvStringList sortColIds;
     for (const RvPair& p : sorts) {
         sortColIds.push_back(p.first);
     }
 
-    NString statement, selectList, fromSql, whereSql;
+    NString statement, selectList;
     int iret = rvdbMakeSelectList(encoder, tblId, columnSets, colIds, sortColIds, filters,
                                   textCutLength, statement, selectList, fromSql, whereSql);
     if (iret != 0) {
@@ -287,6 +286,54 @@ int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
     iret = rvdbMakeOrderBy(effective, columnSets, encoder, orderBy);
     if (iret != 0) {
         COMTRACE("iret[%d]", iret);
+        return iret;
+    }
+
+    bool hasWhere = !whereSql.isNullOrEmpty();
+    NStringBuffer text(4096);
+    text.appendf("select %s from %s %s%s %s", selectList.c_str(), fromSql.c_str(),
+                 hasWhere ? "where " : "", hasWhere ? whereSql.c_str() : "", orderBy.c_str());
+    if (limit > 0) {
+        text.appendf(" limit %d", limit);
+    }
+    if (offset > 0) {
+        text.appendf(" offset %d", offset);
+    }
+    page = NString(text.detach());
+    return 0;
+}
+
+}  // namespace
+
+int rvdbMakeRecordQuery(const CdDBSqlEncoder* encoder, const char* tblId,
+                        const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                        int textCutLength, const RvDbSearchFilterList& filters,
+                        const RvPairList& sorts, int limit, int offset, NString& query)
+{
+    if (!isTableId(tblId)) {
+        COMTRACE("tblid[%s]", tblId != nullptr ? tblId : "");
+        return RVDB_ERR_ARG;
+    }
+    NString fromSql, whereSql;
+    return makeRecordQuery(encoder, tblId, columnSets, colIds, textCutLength, filters, sorts,
+                           limit, offset, query, fromSql, whereSql);
+}
+
+int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
+                      const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                      int textCutLength, const RvDbSearchFilterList& filters,
+                      const RvPairList& sorts, CdDBResultHandle& result, int limit, int offset,
+                      int* recordCount)
+{
+    if (connection == nullptr || !isTableId(tblId)) {
+        COMTRACE("tblid[%s]", tblId != nullptr ? tblId : "");
+        return RVDB_ERR_ARG;
+    }
+    const CdDBSqlEncoder* encoder = connection->getSqlEncoder();
+    NString page, fromSql, whereSql;
+    int iret = makeRecordQuery(encoder, tblId, columnSets, colIds, textCutLength, filters, sorts,
+                               limit, offset, page, fromSql, whereSql);
+    if (iret != 0) {
         return iret;
     }
 
@@ -319,16 +366,6 @@ int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
             n = INT_MAX;
         }
         *recordCount = static_cast<int>(n);
-    }
-
-    NStringBuffer page(4096);
-    page.appendf("select %s from %s %s%s %s", selectList.c_str(), fromSql.c_str(),
-                 hasWhere ? "where " : "", hasWhere ? whereSql.c_str() : "", orderBy.c_str());
-    if (limit > 0) {
-        page.appendf(" limit %d", limit);
-    }
-    if (offset > 0) {
-        page.appendf(" offset %d", offset);
     }
 
     CdDBResultHandle rows;

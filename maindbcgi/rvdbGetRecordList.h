@@ -45,6 +45,14 @@ int rvdbGetRecordList(CdDBConnection* connection, const char* tblId,
                       const RvPairList& sorts, CdDBResultHandle& result, int limit, int offset,
                       int* recordCount);
 
+// query = the statement rvdbGetRecordList reads the rows with, for the same
+// arguments (without running anything). 0; -100001 a table id as above; a
+// builder's code.
+int rvdbMakeRecordQuery(const CdDBSqlEncoder* encoder, const char* tblId,
+                        const RvdbColumnSetList& columnSets, const RvStringList& colIds,
+                        int textCutLength, const RvDbSearchFilterList& filters,
+                        const RvPairList& sorts, int limit, int offset, NString& query);
+
 // statement = "select <select list> from <from>[ where <where>]"; the other
 // three outputs are its parts. sortColIds are joined like selected columns.
 int rvdbMakeSelectList(const CdDBSqlEncoder* encoder, const char* tblId,

@@ -71,10 +71,10 @@ NString& rvdbMakeColumnName(NString& out, const NString& colId)
     return out;
 }
 
-int rvdbLog(CdDBConnection* connection, const NString& tableId, const NString& contentId,
-            const NString& colId, const NString& rvkey, std::vector<RvdbLobRecord>& records)
+int rvdbMakeLogQuery(const NString& tableId, const NString& contentId, const NString& colId,
+                     const NString& rvkey, NString& query, std::vector<CdDBBind>& binds)
 {
-    if (tableId.isNullOrEmpty() || !connection) {
+    if (tableId.isNullOrEmpty()) {
         COMTRACE_SRC("rvdbLog", "%s", "");
         return -100001;
     }
@@ -95,7 +95,7 @@ int rvdbLog(CdDBConnection* connection, const NString& tableId, const NString& c
                 "img_width", "img_height", "rvkey", "col_id", table.c_str());
 
     static const char* const columns[3] = { "content_id", "col_id", "rvkey" };
-    std::vector<CdDBBind> binds;
+    binds.clear();
     NStringBuffer where(256);
     for (int i = 0; i < 3; ++i) {
         if (filters[i]->isNullOrEmpty())
@@ -109,8 +109,24 @@ int rvdbLog(CdDBConnection* connection, const NString& tableId, const NString& c
         sql.appendf(" where %s", where.c_str());
     // A fixed order keeps attachment names the same on every run.
     sql.append(" order by content_id");
+    query = NString(sql.c_str());
+    return 0;
+}
 
-    int ret = connection->setSql(sql.c_str());
+int rvdbLog(CdDBConnection* connection, const NString& tableId, const NString& contentId,
+            const NString& colId, const NString& rvkey, std::vector<RvdbLobRecord>& records)
+{
+    if (tableId.isNullOrEmpty() || !connection) {
+        COMTRACE_SRC("rvdbLog", "%s", "");
+        return -100001;
+    }
+    NString sql;
+    std::vector<CdDBBind> binds;
+    int ret = rvdbMakeLogQuery(tableId, contentId, colId, rvkey, sql, binds);
+    if (ret != 0)
+        return ret;
+
+    ret = connection->setSql(sql.c_str());
     if (ret != 0) {
         COMTRACE_SRC("rvdbLog", "ret[%d]", ret);
         return ret;

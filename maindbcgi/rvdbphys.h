@@ -8,6 +8,7 @@
 #include "nstring.h"
 
 class CdDBConnection;
+struct CdDBBind;
 
 // out = "tbl%05.5d" of the table id read as a decimal integer (reading stops
 // at the first non-digit; no digits give 0). Returns out.
@@ -39,6 +40,11 @@ struct RvdbLobRecord {
 // is not an integer; a database code.
 int rvdbLog(CdDBConnection* connection, const NString& tableId, const NString& contentId,
             const NString& colId, const NString& rvkey, std::vector<RvdbLobRecord>& records);
+
+// query and binds = the statement rvdbLog lists the rows with, for the
+// same filters (without running anything). 0 or -100001 as rvdbLog.
+int rvdbMakeLogQuery(const NString& tableId, const NString& contentId, const NString& colId,
+                     const NString& rvkey, NString& query, std::vector<CdDBBind>& binds);
 
 // Writes the large object of attachment contentId of table tableId to
 // filePath. 0; -100001 a missing or empty argument or a content id that is

@@ -15,8 +15,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -1026,6 +1029,24 @@ TEST_F(ExportBatOwnDbTest, FailedReadOfTheDefinitionsStopsTheRun)
     }
 }
 
+// A record query the server cannot plan before the first file (a column
+// gone from table 3, which table 2 reads too) takes nothing from the others:
+// table 1 is written, and the run stops at table 2 with the query's code.
+TEST_F(ExportBatOwnDbTest, UnplannableRecordQueryStopsTheRunAtItsTable)
+{
+    ASSERT_EQ("", own->exec("ALTER TABLE tbl00003 DROP COLUMN col00001"));
+    RunResult r = runWith({ "-range", "running" });
+    const std::string failed = text("export_logfile_export_error", "tbl00002", "受注", codeText(-1017));
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(codeText(-1017), r.err);
+    expectStatus(-1017);
+    expectTable(files, "tbl00001");
+    for (const char* t : { "tbl00002", "tbl00003", "tbl00004" })
+        EXPECT_FALSE(exists(files + "/" + t)) << t;
+    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), failed));
+}
+
 // Without reference columns a run neither locks nor waits for the tables
 // they reach: another session holds the referenced table meanwhile.
 TEST_F(ExportBatTest, ReferencesOffLeaveReferencedTablesUnlocked)
@@ -1042,86 +1063,246 @@ TEST_F(ExportBatTest, ReferencesOffLeaveReferencedTablesUnlocked)
     EXPECT_NE("", rvtest::readFile(files + "/tbl00003/data.csv"));
 }
 
-// A run whose locks the server's lock table cannot hold stops before its
-// first lock, naming the locks it needs; a lock that still finds no room
-// stops the run with the server's text and hint.
-TEST_F(ExportBatTest, LockTableTooSmallStopsTheRun)
-{
-    const std::string dir = std::string(RV_BINARY_DIR) + "/pgtest-locks-" + std::to_string(getpid());
-    struct Stop {
-        std::string dir;
-        ~Stop() { pgtestStopServer(dir); }
-    } stop{ dir };
-    ASSERT_EQ("", pgtestStartServer(dir, 10, 3, 10));  // a lock table of 100
-    const std::string port = std::to_string(pgtestReadPort(dir));
-    struct Env {
-        bool set = getenv("PGPORT") != nullptr;
-        std::string port = set ? getenv("PGPORT") : "";
-        ~Env()
-        {
-            if (set)
-                setenv("PGPORT", port.c_str(), 1);
-            else
-                unsetenv("PGPORT");
+// A private server with a small lock table: 10 locks a transaction and 10
+// connections, which max_locks_per_transaction x max_connections puts at
+// 100 locks, while the server grants some 600. Its database holds the
+// sample tables; the statements of the application role go to the
+// server's log.
+class ExportBatLockSpaceTest : public ExportBatTest {
+protected:
+    void SetUp() override
+    {
+        ExportBatTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_EQ("", pgtestStartServer(dir, 10, 3, 10));
+        port = std::to_string(pgtestReadPort(dir));
+        setenv("PGPORT", port.c_str(), 1);
+        std::string make = std::string("SET ROLE ") + PGTEST_USER + ";";
+        for (const char* f : { "schema_tables.sql", "sample_tables.sql" })
+            make += rvtest::readFile(rvschemaSqlPath(f));
+        ASSERT_EQ("", exec(make + "RESET ROLE; ALTER ROLE " + PGTEST_USER + " SET log_statement = 'all'"));
+        writeApp(PGTEST_DB);
+    }
+    void TearDown() override
+    {
+        pgtestStopServer(dir);
+        if (portWasSet)
+            setenv("PGPORT", portWas.c_str(), 1);
+        else
+            unsetenv("PGPORT");
+    }
+
+    static std::string exec(const std::string& sql) { return pgtestExec(sql, PGTEST_DB); }
+
+    static std::string tableName(int id)
+    {
+        char name[16];
+        snprintf(name, sizeof name, "tbl%05d", id);
+        return name;
+    }
+
+    // Tables first to last like table 4, without attachment tables, each
+    // made in a transaction of its own with an index on each column list of
+    // indexes; listed as stopped, with the definitions of table 4.
+    static std::string addTables(int first, int last, const std::vector<std::string>& indexes = {})
+    {
+        std::string sql = std::string("SET ROLE ") + PGTEST_USER + ";";
+        for (int id = first; id <= last; ++id) {
+            sql += "BEGIN; CREATE TABLE " + tableName(id) + " (LIKE tbl00004 INCLUDING ALL);";
+            for (const std::string& cols : indexes)
+                sql += "CREATE INDEX ON " + tableName(id) + " (" + cols + ");";
+            sql += "COMMIT;";
         }
-    } env;
-    setenv("PGPORT", port.c_str(), 1);
-    // The server's own database; 60 more tables like table 4, each made in
-    // a transaction of its own.
-    auto exec = [](const std::string& sql) { return pgtestExec(sql, PGTEST_DB); };
-    std::string make = std::string("SET ROLE ") + PGTEST_USER + ";";
-    for (const char* f : { "schema_tables.sql", "sample_tables.sql" })
-        make += rvtest::readFile(rvschemaSqlPath(f));
-    for (int id = 101; id <= 160; ++id)
-        make += "BEGIN; CREATE TABLE tbl00" + std::to_string(id) + " (LIKE tbl00004 INCLUDING ALL); COMMIT;";
-    ASSERT_EQ("", exec(make + "INSERT INTO rv_tbl SELECT (json_populate_record(t, json_build_object('tbl_id', g, "
-                                 "'seqno', g, 'tbl_lname', 'T' || g, 'tbl_key', null))).* FROM rv_tbl t, "
-                                 "generate_series(101, 160) g WHERE t.tbl_id = 4;"
-                                 "INSERT INTO rv_tbl_col SELECT (json_populate_record(c, json_build_object('tbl_id', "
-                                 "g))).* FROM rv_tbl_col c, generate_series(101, 160) g WHERE c.tbl_id = 4"));
-    writeApp(PGTEST_DB);
+        const std::string ids = "generate_series(" + std::to_string(first) + ", " + std::to_string(last) + ") g";
+        return exec(sql + "INSERT INTO rv_tbl SELECT (json_populate_record(t, json_build_object('tbl_id', g, "
+                          "'seqno', g, 'tbl_lname', 'T' || g, 'tbl_key', null, 'status', '0'))).* FROM rv_tbl t, " +
+                    ids + " WHERE t.tbl_id = 4; INSERT INTO rv_tbl_col SELECT (json_populate_record(c, "
+                          "json_build_object('tbl_id', g))).* FROM rv_tbl_col c, " + ids + " WHERE c.tbl_id = 4");
+    }
 
+    // Only the tables that match the condition run.
+    static std::string runOnly(const std::string& condition)
+    {
+        return exec("UPDATE rv_tbl SET status = CASE WHEN " + condition + " THEN '1' ELSE '0' END");
+    }
+
+    std::string serverLog() const
+    {
+        std::string data = dir + "/data";
+        if (exists(dir + "/datadir")) {
+            data = rvtest::readFile(dir + "/datadir");
+            data = data.substr(0, data.find('\n'));
+        }
+        return rvtest::readFile(data + "/server.log");
+    }
+
+    // What the application's sessions sent the server from byte from of its
+    // log on, in order: each statement, and "ERROR: <text>" after one that
+    // failed.
+    std::vector<std::string> sentSince(size_t from) const
+    {
+        const std::string log = serverLog();
+        std::vector<std::pair<std::string, std::string>> lines;  // session, entry
+        std::set<std::string> sessions;
+        for (size_t s = std::min(from, log.size()); s < log.size();) {
+            size_t e = log.find('\n', s);
+            if (e == std::string::npos)
+                e = log.size();
+            const std::string line = log.substr(s, e - s);
+            s = e + 1;
+            size_t open = line.find(" ["), close = line.find("] ");
+            if (open == std::string::npos || close == std::string::npos || close < open)
+                continue;
+            const std::string session = line.substr(open + 2, close - open - 2), rest = line.substr(close + 2);
+            for (const char* kind : { "LOG:  statement: ", "LOG:  execute <unnamed>: " }) {
+                if (rest.compare(0, std::strlen(kind), kind) == 0) {
+                    lines.emplace_back(session, rest.substr(std::strlen(kind)));
+                    sessions.insert(session);
+                }
+            }
+            if (rest.compare(0, 8, "ERROR:  ") == 0)
+                lines.emplace_back(session, "ERROR: " + rest.substr(8));
+        }
+        std::vector<std::string> out;
+        for (const auto& l : lines)
+            if (sessions.count(l.first) > 0)
+                out.push_back(l.second);
+        return out;
+    }
+
+    // The run stopped for lack of lock space with the server's text and hint,
+    // having written nothing.
+    void expectNoRoom(const RunResult& r)
+    {
+        const std::string noRoom = codeText(-1050) + " " +
+                                   text("export_logfile_server_error", "out of shared memory",
+                                        "You might need to increase max_locks_per_transaction.");
+        EXPECT_EQ(1, r.exitCode);
+        EXPECT_EQ(noRoom, r.err);
+        expectStatus(-1050, noRoom);
+        EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
+        std::vector<std::string> entries;
+        listFiles(files, "", entries);
+        EXPECT_TRUE(entries.empty()) << entries.front();
+        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(noRoom, log[log.size() - 2]);
+    }
+
+    // The statement that found no room, and what the run sent after it: at
+    // most the undoing of its savepoint, then the rollback, and nothing
+    // more but rollbacks.
+    std::string expectStoppedAtOnce(const std::vector<std::string>& sent)
+    {
+        auto full = std::find(sent.begin(), sent.end(), "ERROR: out of shared memory");
+        if (full == sent.end() || full == sent.begin()) {
+            ADD_FAILURE() << "no statement found no room";
+            return "";
+        }
+        std::vector<std::string> rest(full + 1, sent.end());
+        if (!rest.empty() && rest[0] == "ROLLBACK TO SAVEPOINT rvexp_lock") {
+            EXPECT_LE(2u, rest.size());
+            if (rest.size() > 1) {
+                EXPECT_EQ("RELEASE SAVEPOINT rvexp_lock", rest[1]);
+            }
+            rest.erase(rest.begin(), rest.begin() + std::min<size_t>(2, rest.size()));
+        }
+        EXPECT_FALSE(rest.empty());
+        for (const std::string& s : rest)
+            EXPECT_EQ("ROLLBACK", s);
+        return *(full - 1);
+    }
+
+    const std::string dir = std::string(RV_BINARY_DIR) + "/pgtest-locks-" + std::to_string(getpid());
+    const bool portWasSet = getenv("PGPORT") != nullptr;
+    const std::string portWas = portWasSet ? getenv("PGPORT") : "";
+    std::string port;
+};
+
+// More tables and indexes than max_locks_per_transaction x max_connections,
+// fewer than the server grants: the run exports every one.
+TEST_F(ExportBatLockSpaceTest, RunsPastTheDocumentedLockTableSize)
+{
+    ASSERT_EQ("", addTables(101, 160));
+    ASSERT_EQ("", runOnly("tbl_id <= 4 OR tbl_id > 100"));
     RunResult r = runWith({ "-range", "running" }, true, port);
-    EXPECT_EQ(1, r.exitCode);
-    const size_t open = r.err.find('['), close = r.err.find(']');
-    ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << r.err;
-    const std::string needed = r.err.substr(open + 1, close - open - 1);
-    EXPECT_LT(100, std::atoi(needed.c_str())) << r.err;
-    const std::string tooMany = text("export_logfile_lock_space", needed, "100", "10");
-    EXPECT_EQ(tooMany, r.err);
-    expectStatus(-1050, tooMany);
-    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
-    EXPECT_FALSE(exists(files));
-    std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(tooMany, log[log.size() - 2]);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(text("export_cmdline_export_start") + "\n" + progress(64) + "\n" + finishLines(64, 1, 0), r.out);
+    expectStatus(0);
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    for (int id = 101; id <= 160; ++id)
+        EXPECT_TRUE(exists(files + "/" + tableName(id) + "/data.csv")) << id;
+}
 
-    // Few enough tables, but while the run waits for its first lock,
-    // another session takes every free lock.
-    ASSERT_EQ("", exec("UPDATE rv_tbl SET status = '0' WHERE tbl_id > 120"));
+// Tables whose locks fit but whose indexes do not (100 tables of ten
+// indexes each): the run stops before its first file, reads no record, and
+// rolls back at once.
+TEST_F(ExportBatLockSpaceTest, IndexesWithoutRoomStopTheRunBeforeItsFirstFile)
+{
+    ASSERT_EQ("", addTables(200, 299, { "regist_uname", "regist_date", "update_uname", "update_date", "col00001",
+                                        "col00002", "col00001, col00002", "regist_date, col00001",
+                                        "update_date, col00002" }));
+    ASSERT_EQ("", runOnly("tbl_id >= 200"));
+    const size_t from = serverLog().size();
+    RunResult r = runWith({ "-range", "running" }, true, port);
+    expectNoRoom(r);
+    std::vector<std::string> sent = sentSince(from);
+    EXPECT_EQ("EXPLAIN select ", expectStoppedAtOnce(sent).substr(0, 15));
+    for (const std::string& s : sent)
+        EXPECT_NE("DECLARE ", s.substr(0, 8)) << s;
+}
+
+// A lock that finds no room stops the run at that lock, even though the
+// space comes free at once: the lock of a table that 900 others inherit
+// locks each of them, and gives them back when it fails. No later lock is
+// sent.
+TEST_F(ExportBatLockSpaceTest, LockWithoutRoomStopsTheRunThere)
+{
+    ASSERT_EQ("", addTables(400, 401));
+    std::string children = std::string("SET ROLE ") + PGTEST_USER + ";";
+    for (int b = 0; b < 9; ++b) {
+        children += "BEGIN;";
+        for (int k = 0; k < 100; ++k)
+            children += "CREATE TABLE tbl00400_" + std::to_string(b * 100 + k) + " () INHERITS (tbl00400);";
+        children += "COMMIT;";
+    }
+    ASSERT_EQ("", exec(children));
+    ASSERT_EQ("", runOnly("tbl_id IN (4, 400, 401)"));
+    const size_t from = serverLog().size();
+    RunResult r = runWith({ "-range", "running" }, true, port);
+    expectNoRoom(r);
+    std::vector<std::string> sent = sentSince(from), locks;
+    for (const std::string& s : sent)
+        if (s.compare(0, 5, "LOCK ") == 0)
+            locks.push_back(s);
+    EXPECT_EQ((std::vector<std::string>{ "LOCK TABLE tbl00004 IN ACCESS SHARE MODE",
+                                         "LOCK TABLE tbl00004_lob IN ACCESS SHARE MODE",
+                                         "LOCK TABLE tbl00400 IN ACCESS SHARE MODE" }),
+              locks);
+    EXPECT_EQ("LOCK TABLE tbl00400 IN ACCESS SHARE MODE", expectStoppedAtOnce(sent));
+}
+
+// While the run waits for its first lock, another session takes every
+// free lock: the run stops at the first lock or plan that finds no room,
+// with the server's text and hint, and rolls back at once.
+TEST_F(ExportBatLockSpaceTest, LockTableTooSmallStopsTheRun)
+{
     PgSession hold(pgtestConnectRetry(std::string("host=127.0.0.1 user=postgres dbname=") + PGTEST_DB), PQfinish);
     ASSERT_TRUE(hold != nullptr);
     ASSERT_TRUE(sessionExec(hold, "BEGIN"));
     ASSERT_TRUE(sessionExec(hold, "LOCK TABLE tbl00001 IN ACCESS EXCLUSIVE MODE"));
+    const size_t from = serverLog().size();
     Started run = start({ "-range", "running" }, true, port);
     EXPECT_TRUE(waitsForLock(PGTEST_DB, "tbl00001"));
     ASSERT_TRUE(sessionExec(hold, "DO $$ BEGIN FOR i IN 1..100000 LOOP BEGIN PERFORM pg_advisory_lock(i); "
                                   "EXCEPTION WHEN out_of_memory THEN EXIT; END; END LOOP; END $$"));
     ASSERT_TRUE(sessionExec(hold, "COMMIT"));
-    r = waitFor(run);
+    RunResult r = waitFor(run);
     hold.reset();
-    const std::string noRoom = codeText(-1050) + " " +
-                               text("export_logfile_server_error", "out of shared memory",
-                                    "You might need to increase max_locks_per_transaction.");
-    EXPECT_EQ(1, r.exitCode);
-    EXPECT_EQ(noRoom, r.err);
-    expectStatus(-1050, noRoom);
-    std::vector<std::string> entries;
-    listFiles(files, "", entries);
-    EXPECT_TRUE(entries.empty()) << entries.front();
-    log = logEntries(rvtest::readFile(logDir + "/export.log"));
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(noRoom, log[log.size() - 2]);
+    expectNoRoom(r);
+    const std::string failed = expectStoppedAtOnce(sentSince(from));
+    EXPECT_TRUE(failed.compare(0, 5, "LOCK ") == 0 || failed.compare(0, 8, "EXPLAIN ") == 0) << failed;
 }
 
 // Date-times and time spans that data.csv cannot hold fail only their
