@@ -173,10 +173,17 @@ char* comCsvQuote(const char* text, unsigned char force, char separator)
         return nullptr;
     char* o = out;
     *o++ = '"';
-    for (const char* p = text; *p; ++p) {
-        if (*p == '"')
-            *o++ = '"';
-        *o++ = *p;
+    // Runs between quotes are copied whole; each quote is doubled.
+    for (const char* p = text;;) {
+        const char* q = strchr(p, '"');
+        size_t n = q ? static_cast<size_t>(q - p) : strlen(p);
+        memcpy(o, p, n);
+        o += n;
+        if (!q)
+            break;
+        *o++ = '"';
+        *o++ = '"';
+        p = q + 1;
     }
     *o++ = '"';
     *o = '\0';

@@ -30,7 +30,13 @@ public:
     // 0 or -1.
     int add(const NStringBuffer& line)
     {
-        out.append(line.c_str(), line.length());
+        if (line.length() >= kOutFlushAt) {
+            // A long line goes out as it is, after what has gathered.
+            if (flush() != 0 || comCgiWrite(line.c_str(), line.length()) != 0)
+                return -1;
+        } else {
+            out.append(line.c_str(), line.length());
+        }
         out.append("\r\n", 2);
         return out.length() >= kOutFlushAt ? flush() : 0;
     }
@@ -83,9 +89,9 @@ void spaceLineBreaks(NString& text, bool keepLf)
     if (p == nullptr)
         return;
     std::string t(s);
-    for (size_t i = static_cast<size_t>(p - s); i < t.size(); ++i)
-        if (t[i] == '\r' || (!keepLf && t[i] == '\n'))
-            t[i] = ' ';
+    const char* breaks = keepLf ? "\r" : "\r\n";
+    for (size_t i = static_cast<size_t>(p - s); i < t.size(); i += std::strcspn(t.c_str() + i, breaks))
+        t[i] = ' ';
     text = NString::fromBytes(t.data(), t.size());
 }
 
@@ -96,15 +102,9 @@ void appendCell(NStringBuffer& line, RvDbRecordListCsv& csv, NString& text, bool
                 bool keepLf)
 {
     const char* s = text.c_str();
-    const char* p = s;
-    for (;; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        // '\n', '\r', '"' and ',' all lie at or below ','.
-        if (c <= ',' && (c == '\0' || c == '"' || c == ',' || c == '\n' || c == '\r'))
-            break;
-    }
-    if (*p == '\0') {
-        line.append(s, static_cast<unsigned>(p - s));
+    const size_t n = std::strcspn(s, "\r\n\",");
+    if (s[n] == '\0') {
+        line.append(s, static_cast<unsigned>(n));
         return;
     }
     if (spaced)

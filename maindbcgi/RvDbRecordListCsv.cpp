@@ -168,8 +168,13 @@ int RvDbRecordListCsv::formatColumnValue(const RvdbColumnValue* value, NString& 
     case RVDB_VALUE_TEXTS: {
         NString v;
         ret = value->getText(0, v);
-        if (ret == 0 && !v.isNullOrEmpty())
-            ret = rvcomUtilStrReplace(v.c_str(), out, "\r\n", "\n");
+        if (ret == 0 && !v.isNullOrEmpty()) {
+            // Without a CR the text is its own result.
+            if (std::strchr(v.c_str(), '\r') == nullptr)
+                out = v;
+            else
+                ret = rvcomUtilStrReplace(v.c_str(), out, "\r\n", "\n");
+        }
         break;
     }
     case RVDB_VALUE_NUMBER:
@@ -267,16 +272,9 @@ NString RvDbRecordListCsv::escapeCsvCell(const NString& text)
     if (text.isNullOrEmpty())
         return NString("");
     const char* s = text.c_str();
-    bool special = false, force = false;
-    for (const char* p = s; *p; ++p) {
-        const char c = *p;
-        if (c == '\n' || c == '\r') {
-            special = force = true;
-            break;
-        }
-        if (c == '"' || c == ',')
-            special = true;
-    }
+    // A line break forces the quotes; a quote or a comma asks for them.
+    const bool force = s[std::strcspn(s, "\r\n")] != '\0';
+    const bool special = force || s[std::strcspn(s, "\",")] != '\0';
     if (!special)
         return text;  // nothing to quote: the text is the cell
     char* quoted = comCsvQuote(s, force ? 1 : 0, ',');

@@ -252,22 +252,30 @@ int rvcomUtilStrReplace(const char* src, NString& out, const char* from, const c
     }
     try {
         const size_t srcLen = std::strlen(src);
+        if (std::strstr(src, from) == nullptr) {
+            out = NString::fromBytes(src, srcLen);  // nothing to replace
+            return 0;
+        }
         const size_t fromLen = std::strlen(from);
         std::string result;
         result.reserve(srcLen);
-        size_t pos = 0;
+        // Matches are looked for at character starts only; the characters
+        // between them are appended as one run.
+        size_t pos = 0, run = 0;
         while (pos < srcLen) {
-            if (std::strncmp(src + pos, from, fromLen) == 0) {
+            if (src[pos] == from[0] && std::strncmp(src + pos, from, fromLen) == 0) {
+                result.append(src + run, pos - run);
                 result += to;
                 pos += fromLen;
+                run = pos;
                 continue;
             }
             size_t step = utf8LeadLength(static_cast<unsigned char>(src[pos]));
             if (step > srcLen - pos)
                 step = srcLen - pos;  // a cut-short sequence ends the text
-            result.append(src + pos, step);
             pos += step;
         }
+        result.append(src + run, srcLen - run);
         out = toNString(result);
     } catch (const std::bad_alloc&) {
         COMTRACE("ret[%d]", -2);
