@@ -15,21 +15,21 @@ CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
 
 }  // namespace
 
-// A row copied out of its result, in one block: this head, where each
-// column's text lies in the block and its length (-1 for SQL NULL), then
-// the texts, each ended by a NUL.
+// A row in one block: this head, where each column's text lies and its
+// length (-1 for SQL NULL), then the texts, each ended by a NUL. A large
+// row's texts stay in its result, which the row then holds.
 struct RvdbCursorResult::Row {
     struct Cell {
-        size_t offset;
+        const char* text;
         int length;
     };
-    size_t bytes;     // of the row
-    size_t capacity;  // of the block
+    size_t bytes;      // of the row's cells as a copy would hold them
+    size_t capacity;   // of the block
+    PGresult* result;  // holding the texts, or null
     int cells;
 
     const Cell* cell() const { return reinterpret_cast<const Cell*>(this + 1); }
     Cell* cell() { return reinterpret_cast<Cell*>(this + 1); }
-    const char* text(const Cell& c) const { return reinterpret_cast<const char*>(this) + c.offset; }
 };
 
 RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const char* selectSql,
@@ -125,10 +125,10 @@ void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
 
 RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
 {
-    // Cleared at once, the result's blocks serve the next row's result.
     const int n = PQnfields(result);
     cellLengths.resize(static_cast<size_t>(n));
-    size_t bytes = sizeof(Row) + static_cast<size_t>(n) * sizeof(Row::Cell);
+    const size_t head = sizeof(Row) + static_cast<size_t>(n) * sizeof(Row::Cell);
+    size_t bytes = head;
     for (int i = 0; i < n; i++) {
         int length = PQgetlength(result, 0, i);
         if (length == 0 && PQgetisnull(result, 0, i)) {
@@ -137,25 +137,40 @@ RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
         cellLengths[static_cast<size_t>(i)] = length;
         bytes += length < 0 ? 0 : static_cast<size_t>(length) + 1;
     }
-    Row* row = allocRow(bytes);
-    if (row != nullptr) {
-        row->bytes = bytes;
-        row->cells = n;
-        Row::Cell* cells = row->cell();
-        size_t at = sizeof(Row) + static_cast<size_t>(n) * sizeof(Row::Cell);
-        for (int i = 0; i < n; i++) {
-            const int length = cellLengths[static_cast<size_t>(i)];
-            cells[i].offset = at;
-            cells[i].length = length;
-            if (length >= 0) {
-                char* to = reinterpret_cast<char*>(row) + at;
-                std::memcpy(to, PQgetvalue(result, 0, i), static_cast<size_t>(length));
-                to[length] = '\0';
-                at += static_cast<size_t>(length) + 1;
-            }
-        }
+    // A large row stays in its result: a copy would cost as much again.
+    // Short rows are copied and the result cleared at once, so that its
+    // blocks serve the next row's result.
+    const bool keepResult = bytes > RVDB_KEEP_RESULT_BYTES;
+    Row* row = allocRow(keepResult ? head : bytes);
+    if (row == nullptr) {
+        PQclear(result);
+        return nullptr;
     }
-    PQclear(result);
+    row->bytes = bytes;
+    row->cells = n;
+    row->result = keepResult ? result : nullptr;
+    Row::Cell* cells = row->cell();
+    char* to = reinterpret_cast<char*>(row) + head;
+    for (int i = 0; i < n; i++) {
+        const int length = cellLengths[static_cast<size_t>(i)];
+        cells[i].length = length;
+        cells[i].text = nullptr;
+        if (length < 0) {
+            continue;
+        }
+        const char* from = PQgetvalue(result, 0, i);
+        if (keepResult) {
+            cells[i].text = from;
+            continue;
+        }
+        std::memcpy(to, from, static_cast<size_t>(length));
+        to[length] = '\0';
+        cells[i].text = to;
+        to += static_cast<size_t>(length) + 1;
+    }
+    if (!keepResult) {
+        PQclear(result);
+    }
     return row;
 }
 
@@ -186,6 +201,10 @@ void RvdbCursorResult::freeRow(Row* row)
     if (row == nullptr) {
         return;
     }
+    if (row->result != nullptr) {
+        PQclear(row->result);
+        row->result = nullptr;
+    }
     if (row->capacity <= RVDB_SPARE_ROW_BYTES &&
         spareBytes + row->capacity <= RVDB_SPARE_ROWS_BYTES) {
         spareRows.push_back(row);
@@ -193,6 +212,25 @@ void RvdbCursorResult::freeRow(Row* row)
         return;
     }
     std::free(row);
+}
+
+void RvdbCursorResult::getHeldBlocks(size_t& blockBytes, size_t& rowBytes) const
+{
+    blockBytes = 0;
+    rowBytes = 0;
+    auto add = [&](const Row* row) {
+        blockBytes += row->capacity + (row->result != nullptr ? row->bytes : 0);
+        rowBytes += row->bytes;
+    };
+    if (current != nullptr) {
+        add(current);
+    }
+    for (const Row* row : held) {
+        add(row);
+    }
+    for (const Row* row : ahead) {
+        add(row);
+    }
 }
 
 bool RvdbCursorResult::sendFetch(bool early)
@@ -300,7 +338,9 @@ int RvdbCursorResult::readRow(Row*& row)
 void RvdbCursorResult::fill()
 {
     sentAhead = false;
-    while (streaming && heldBytes < RVDB_RECORD_FETCH_BYTES) {
+    // The end of a FETCH whose rows have all come is read with them: the next
+    // FETCH can then go out while they are used.
+    while (streaming && (heldBytes < RVDB_RECORD_FETCH_BYTES || gotRows == askedRows)) {
         Row* row = nullptr;
         int code = readRow(row);
         if (code != 0) {
@@ -488,7 +528,7 @@ int RvdbCursorResult::currentValue(int column, const char*& text, int& length) c
     }
     const Row::Cell& cell = current->cell()[column];
     if (cell.length >= 0) {
-        text = current->text(cell);
+        text = cell.text;
         length = cell.length;
     }
     return 0;

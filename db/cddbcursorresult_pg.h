@@ -16,15 +16,16 @@
 // FETCHes of a streamed cursor: at most RVDB_RECORD_FETCH_ROWS rows;
 // the first asks for RVDB_RECORD_FIRST_FETCH_ROWS, each next one for at most
 // four times the last and as many rows of the last FETCH's largest as
-// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode),
-// are copied out of their results at once and held up to
-// RVDB_RECORD_FETCH_BYTES of their cells, read ahead up to as many again.
-// The blocks of up to RVDB_SPARE_ROWS_BYTES of short rows are kept for the
-// next rows.
+// RVDB_RECORD_FETCH_BYTES hold. Rows come one at a time (single-row mode)
+// and are held up to RVDB_RECORD_FETCH_BYTES of their cells, read ahead up
+// to as many again. A row of up to RVDB_KEEP_RESULT_BYTES is copied out of
+// its result at once; a larger one stays in it. The blocks of up to
+// RVDB_SPARE_ROWS_BYTES of short rows are kept for the next rows.
 enum {
     RVDB_RECORD_FETCH_ROWS = 1000,
     RVDB_RECORD_FIRST_FETCH_ROWS = 16,
     RVDB_RECORD_FETCH_BYTES = 4 * 1024 * 1024,
+    RVDB_KEEP_RESULT_BYTES = 64 * 1024,
     RVDB_SPARE_ROW_BYTES = 4096,
     RVDB_SPARE_ROWS_BYTES = 1024 * 1024
 };
@@ -71,6 +72,11 @@ public:
     int getMaxBatchRows() const { return maxBatchRows; }
     size_t getMaxBatchBytes() const { return maxBatchBytes; }
     bool isCursorOpen() const { return cursorOpen; }
+    // Bytes of the row blocks kept for the next rows.
+    size_t getSpareBytes() const { return spareBytes; }
+    // Bytes of the blocks (and results) of the rows held now, the current
+    // row's included, and those rows' own bytes.
+    void getHeldBlocks(size_t& blockBytes, size_t& rowBytes) const;
 
 private:
     struct Row;
@@ -96,8 +102,8 @@ private:
     // transaction no longer stands.
     void takeAhead();
     void keep(Rows& rows, size_t& bytes, Row* row);
-    // A copy of the cells of a single-row result, which is cleared; null
-    // when memory runs out.
+    // The row of a single-row result, which it holds or clears; null when
+    // memory runs out.
     Row* copyRow(PGresult* result);
     // Blocks of rows: freed ones of up to RVDB_SPARE_ROW_BYTES are kept
     // for the next rows of about their size while the kept blocks stay

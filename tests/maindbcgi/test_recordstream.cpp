@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -173,6 +174,57 @@ TEST_F(RecordStream, SkewedRowsStayWithinTheByteBound)
         // fetched again.
         EXPECT_EQ(between, cursor->getFetchCount() > 4);
     }
+}
+
+// Long rows, then short ones, then large ones that stay in their results:
+// the blocks kept for the next rows stay within their cap, and a short row
+// takes no block much larger than itself.
+TEST_F(RecordStream, KeptBlocksStayWithinTheirCaps)
+{
+    const int longRows = 1500, shortRows = 1500, largeRows = 3;
+    const int longBytes = 3000, largeBytes = RVDB_KEEP_RESULT_BYTES + 1;
+    ASSERT_EQ("", db->exec("CREATE TABLE tbl00011 (rvkey numeric(9) PRIMARY KEY, col00001 text);"
+                           "INSERT INTO tbl00011 SELECT g, CASE WHEN g <= " + std::to_string(longRows) +
+                           " THEN lpad(g::text, " + std::to_string(longBytes) + ", 'l') WHEN g <= " +
+                           std::to_string(longRows + shortRows) + " THEN 's' || g ELSE lpad(g::text, " +
+                           std::to_string(largeBytes) + ", 'x') END FROM generate_series(1, " +
+                           std::to_string(longRows + shortRows + largeRows) + ") AS g;"
+                           "GRANT ALL ON tbl00011 TO " + std::string(PGTEST_USER) + ";"));
+    RvdbColumnSetList two = { sets[0], sets[1] };
+    for (RvdbColumnSetPtr& set : two) {
+        set = RvdbColumnSetPtr(new RvdbColumnSet(*set));
+        set->setTblId(NString("11"));
+    }
+    CdDBResultHandle rows;
+    ASSERT_EQ(0, rvdbGetRecordList(&conn, "11", two, ids(two), 0, RvDbSearchFilterList(), RvPairList(),
+                                   rows, 0, 0, nullptr));
+    RvdbCursorResult* cursor = dynamic_cast<RvdbCursorResult*>(rows.get());
+    ASSERT_NE(nullptr, cursor);
+    // A block is its row rounded up to 64 bytes, or a kept one up to 64
+    // bytes larger; a cursor holds at most two FETCHes and the current row.
+    const size_t slack = 128 * (2 * RVDB_RECORD_FETCH_ROWS + 1);
+    size_t maxSpare = 0;
+    int n = 0;
+    while (!rows->isEOF() && n < longRows + shortRows + largeRows + 1) {
+        ++n;
+        NString text;
+        ASSERT_EQ(0, rows->getValueByName(text, "a.col00001"));
+        const size_t want = n <= longRows ? longBytes : n <= longRows + shortRows ? 0 : largeBytes;
+        if (want > 0) {
+            ASSERT_EQ(want, static_cast<size_t>(text.length())) << n;
+        } else {
+            ASSERT_EQ("s" + std::to_string(n), str(text));
+        }
+        size_t blocks = 0, bytes = 0;
+        cursor->getHeldBlocks(blocks, bytes);
+        ASSERT_LE(blocks, bytes + slack) << n;
+        ASSERT_LE(cursor->getSpareBytes(), size_t(RVDB_SPARE_ROWS_BYTES)) << n;
+        maxSpare = std::max(maxSpare, cursor->getSpareBytes());
+        ASSERT_EQ(0, rows->next());
+    }
+    EXPECT_EQ(longRows + shortRows + largeRows, n);
+    EXPECT_EQ(0, rows->getStatus());
+    EXPECT_GT(maxSpare, size_t(RVDB_SPARE_ROWS_BYTES) / 2);  // the cap was reached for
 }
 
 // A cursor dropped while its next batch is on its way leaves the
