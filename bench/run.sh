@@ -14,9 +14,10 @@
 #   driver of the x86_64 build, next to exportbat on the same table.
 #   BENCH_ATTACH=none leaves the attachments out.
 # - large rows: BENCH_LARGE records (default 1000, none leaves them out) of
-#   one text of 1 MiB each, alone and after BENCH_SKEW short records
-#   (default 2336, none leaves that table out), BENCH_RUNS times per build:
-#   time and peak resident memory.
+#   one text of about 1 MiB each (hex and Japanese), alone and after
+#   BENCH_SKEW short records (default 2336, none leaves that table out),
+#   there also with line breaks, BENCH_RUNS times per build against \copy of
+#   the same select: time and peak resident memory.
 # Peak resident memory of every exportbat run. Prints Markdown and writes it
 # to bench/results.md. Other work on the machine makes the figures noisy.
 set -euo pipefail
@@ -32,6 +33,7 @@ if [ -z "$out" ]; then
     [ -d /dev/shm ] && [ -w /dev/shm ] && out=/dev/shm/rvbench.$$
 fi
 sizes=${BENCH_SIZES:-"10000 100000 1000000"}
+[ "$sizes" = none ] && sizes=""
 attach=${BENCH_ATTACH:-"10000 100000"}
 download=${BENCH_DOWNLOAD:-100000}
 [ "$attach" = none ] && attach=""
@@ -225,28 +227,48 @@ done
 q -c "TRUNCATE tbl00101" >/dev/null
 
 # ---- large rows -------------------------------------------------------------
-bigs="| build | short records first | records of 1 MiB | bytes per large row | exportbat (s), median | exportbat peak RSS (MiB), highest | runs |
-|---|---:|---:|---:|---:|---:|---:|"
+# Texts of hex and Japanese, about 1 MiB each, against \copy of the select
+# exportbat sends for them, alternating; after the short records also with a
+# line break after each Japanese part (the cells are then quoted).
+bigsel='select a.rvkey as "a.rvkey",a.col00001 as "a.col00001" from tbl00103 as a   order by a.rvkey'
+bigs="| build | short records first | records of 1 MiB | line breaks | bytes per large row | exportbat (s) | \\copy of the same select (s) | ratio | ratio, lowest to highest run | exportbat peak RSS (MiB), highest |
+|---|---:|---:|---|---:|---:|---:|---:|---|---:|"
 if [ -n "$large" ]; then
-    for first in 0 $skew; do
-        q -c "TRUNCATE tbl00103" \
-          -c "INSERT INTO tbl00103 SELECT g, '短い本文' || g FROM generate_series(1, $first) g" \
-          -c "INSERT INTO tbl00103 SELECT $first + g, repeat('日本語の本文、', 49932) || lpad(g::text, 4, '0') FROM generate_series(1, $large) g" \
-          -c "VACUUM ANALYZE tbl00103" >/dev/null
+    for case in 0 ${skew:+$skew $skew+breaks}; do
+        first=${case%+breaks}
+        breaks=no
+        if [ "$case" != "$first" ]; then
+            breaks=yes
+            q -c "UPDATE tbl00103 SET col00001 = replace(col00001, '、', E'、\n') WHERE rvkey > $first" \
+              -c "VACUUM ANALYZE tbl00103" >/dev/null
+        else
+            q -c "TRUNCATE tbl00103" \
+              -c "INSERT INTO tbl00103 SELECT g, '短い本文' || g FROM generate_series(1, $first) g" \
+              -c "INSERT INTO tbl00103 SELECT $first + g, (SELECT string_agg(md5((g * 20000 + i)::text) || '日本語の本文、', '')
+                    FROM generate_series(1, 19784) i) FROM generate_series(1, $large) g" \
+              -c "VACUUM ANALYZE tbl00103" >/dev/null
+        fi
         rowbytes=$(q -A -t -c "select max(octet_length(col00001)) from tbl00103")
         for b in $builds; do
-            es=(); maxrss=0
+            es=(); cs=(); rs=(); maxrss=0
             for ((r = 0; r < runs; r++)); do
                 export_run "$b" benchlarge "$out/large"
                 got=$(stat -c %s "$out/large/tbl00103/data.csv")
                 [ "$got" -ge $(( large * rowbytes )) ] || { echo "bench: data.csv has $got bytes for $large large records" >&2; exit 1; }
-                es+=("$secs")
+                rm -rf "$out/large"
+                t1=$(now)
+                q -c "\\copy ($bigsel) to '$out/copy.csv' csv" >/dev/null
+                t2=$(now)
+                rm -f "$out/copy.csv"
+                es+=("$secs"); cs+=("$(calc "$t2 - $t1")"); rs+=("$(calc "$secs / (${cs[-1]})")")
                 if [ "$rss" -gt "$maxrss" ]; then maxrss=$rss; fi
             done
-            bigs+=$'\n'"$(printf '| %s | %d | %d | %d | %.2f | %d | %d |' "$b" "$first" "$large" "$rowbytes" "$(median "${es[@]}")" "$maxrss" "$runs")"
+            e=$(median "${es[@]}"); c=$(median "${cs[@]}")
+            lo=$(printf '%s\n' "${rs[@]}" | sort -g | head -n 1); hi=$(printf '%s\n' "${rs[@]}" | sort -g | tail -n 1)
+            bigs+=$'\n'"$(printf '| %s | %d | %d | %s | %d | %.2f | %.2f | %.2f | %.2f to %.2f (%d runs) | %d |' "$b" "$first" "$large" \
+                "$breaks" "$rowbytes" "$e" "$c" "$(calc "$e / $c")" "$lo" "$hi" "$runs" "$maxrss")"
         done
     done
-    rm -rf "$out/large"
     q -c "TRUNCATE tbl00103" >/dev/null
 fi
 
@@ -329,8 +351,10 @@ load_end=$(cut -d ' ' -f 1-3 /proc/loadavg)
 {
     echo "Export benchmark, $(date -u '+%Y-%m-%d %H:%M') UTC, machine: $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores, $(( $(sed -n 's/^MemTotal:[[:space:]]*\([0-9]*\).*/\1/p' /proc/meminfo) / 1024 / 1024 )) GiB; builds: $builds; $runs runs per size and build; files written to $(df --output=fstype "$out" | tail -n 1)."
     echo "Load average (1, 5, 15 min) at the start: $load_start; at the end: $load_end (above 0 means other work shared the machine)."
-    echo
-    echo "$rows"
+    if [ -n "$sizes" ]; then
+        echo
+        echo "$rows"
+    fi
     [ -z "$range_line" ] || { echo; echo "$range_line"; }
     [ -z "$download_line" ] || { echo; echo "$download_line"; }
     if [ -n "$large" ]; then
