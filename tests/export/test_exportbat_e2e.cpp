@@ -1407,6 +1407,43 @@ TEST_F(ExportBatOwnDbTest, LargeRowsExportInBoundedMemory)
     }
 }
 
+// Each special character alone in a cell, as its first, middle and last
+// byte, in a one-line text (its line breaks made spaces) and in a text of
+// lines (its LFs kept, its CRs made spaces).
+TEST_F(ExportBatOwnDbTest, EverySpecialCharacterAloneInACell)
+{
+    const struct {
+        const char* value;  // SQL literal
+        const char* text;   // its cells
+        const char* texts;
+    } cases[] = {
+        { "E'\\rab'", " ab", " ab" },           { "E'a\\rb'", "a b", "a b" },
+        { "E'ab\\r'", "ab ", "ab " },           { "E'\\nab'", " ab", "\"\nab\"" },
+        { "E'a\\nb'", "a b", "\"a\nb\"" },       { "E'ab\\n'", "ab ", "\"ab\n\"" },
+        { "'\"ab'", "\"\"\"ab\"", "\"\"\"ab\"" }, { "'a\"b'", "\"a\"\"b\"", "\"a\"\"b\"" },
+        { "'ab\"'", "\"ab\"\"\"", "\"ab\"\"\"" }, { "',ab'", "\",ab\"", "\",ab\"" },
+        { "'a,b'", "\"a,b\"", "\"a,b\"" },       { "'ab,'", "\"ab,\"", "\"ab,\"" },
+    };
+    std::string sql = "insert into rv_tbl (tbl_id, status, seqno, tbl_lname, regist_date) values "
+                      "(40, '0', 40, '特殊文字', now());"
+                      "insert into rv_tbl_col (tbl_id, col_id, col_type, col_lname, seqno, rel_col_type) values "
+                      "(40, -1, 'key', 'キー', 0, 'key'), (40, 1, 'text', '一行', 10, 'text'), "
+                      "(40, 2, 'texts', '複数行', 20, 'texts');"
+                      "create table tbl00040 (rvkey numeric(9) primary key, col00001 text, col00002 text);"
+                      "alter table tbl00040 owner to vikra;";
+    std::string want = "\xEF\xBB\xBF" "キー,一行,複数行\r\n";
+    int key = 0;
+    for (const auto& c : cases) {
+        std::string k = std::to_string(++key);
+        sql += "insert into tbl00040 values (" + k + ", " + c.value + ", " + c.value + ");";
+        want += k + "," + c.text + "," + c.texts + "\r\n";
+    }
+    ASSERT_EQ("", own->exec(sql));
+    RunResult r = runWith({ "-range", "assign", "-dbname", "特殊文字" });
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(want, rvtest::readFile(files + "/tbl00040/data.csv"));
+}
+
 TEST_F(ExportBatOwnDbTest, QuotedNamesLongIdsAndBadColumnNames)
 {
     ASSERT_EQ("", own->exec("update rv_tbl set tbl_lname = E'部署''s \\\\x' where tbl_id = 4;"

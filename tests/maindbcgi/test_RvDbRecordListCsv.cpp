@@ -166,17 +166,14 @@ TEST_F(RecordListCsv, DateTimePartsOfOtherWidthsShowAsJoined)
         const char* out;
     } cases[] = {
         { { "2024", "3", "05", "07", "08", "09" }, "<keep>" },
-        { { "2024", "03", "5", "07", "08", "09" }, "<keep>" },
-        { { "2024", "03", "05", "07", "08", "9" }, "<keep>" },
         { { "2024", "03", "05", "07", "08", "009" }, "<keep>" },
         { { "2024", "3", "055", "07", "08", "09" }, "2024-30-55 07:08:09" },
         { { "202", "403", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
-        { { "20240", "3", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
         { { "2024", "03", "05", "7", "008", "09" }, "2024-03-05 70:08:09" },
         { { "2024", "", "05", "07", "08", "09" }, "2024-01-05 07:08:09" },
-        { { "2024", "03", "05", "07", "08", "09" }, "2024-03-05 07:08:09" },
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         RvdbColumnValue_DateTime dt(cs);
         RvdbColumnValue_DateTimeCal cal(cs);
         for (DateTimeParts* p : { &dt.parts, &cal.parts }) {
@@ -184,11 +181,8 @@ TEST_F(RecordListCsv, DateTimePartsOfOtherWidthsShowAsJoined)
             for (int i = 0; i < 6; i++)
                 *texts[i] = NString(c.parts[i]);
         }
-        std::string shown;
-        for (const char* part : c.parts)
-            shown += std::string(part) + "|";
-        EXPECT_EQ(c.out, cell(dt)) << shown;
-        EXPECT_EQ(c.out, cell(cal)) << shown;
+        EXPECT_EQ(c.out, cell(dt));
+        EXPECT_EQ(c.out, cell(cal));
     }
 }
 
