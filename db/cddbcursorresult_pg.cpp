@@ -123,7 +123,7 @@ void RvdbCursorResult::drop(Rows& rows, size_t& bytes)
     bytes = 0;
 }
 
-RvdbCursorResult::Row* RvdbCursorResult::copyRow(PGresult* result)
+RvdbCursorResult::Row* RvdbCursorResult::takeRow(PGresult* result)
 {
     const int n = PQnfields(result);
     cellLengths.resize(static_cast<size_t>(n));
@@ -295,7 +295,7 @@ int RvdbCursorResult::readRow(Row*& row)
         }
     }
     if (PQresultStatus(res) == PGRES_SINGLE_TUPLE) {
-        row = copyRow(res);
+        row = takeRow(res);
         if (row == nullptr) {
             streaming = false;
             cursorOpen = false;  // left to the transaction's end

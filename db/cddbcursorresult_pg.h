@@ -104,7 +104,7 @@ private:
     void keep(Rows& rows, size_t& bytes, Row* row);
     // The row of a single-row result, which it holds or clears; null when
     // memory runs out.
-    Row* copyRow(PGresult* result);
+    Row* takeRow(PGresult* result);
     // Blocks of rows: freed ones of up to RVDB_SPARE_ROW_BYTES are kept
     // for the next rows of about their size while the kept blocks stay
     // within RVDB_SPARE_ROWS_BYTES.

@@ -61,20 +61,6 @@ const NString& emptyText()
     return empty;
 }
 
-// The first CR or LF of text (only CR when lf is false), or null.
-const char* findLineBreak(const char* text, bool lf)
-{
-    for (const char* p = text;; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c <= '\r') {
-            if (c == '\0')
-                return nullptr;
-            if (c == '\r' || (lf && c == '\n'))
-                return p;
-        }
-    }
-}
-
 // Whether the cells of a value of that type keep their LFs.
 bool keepsLineFeeds(int type)
 {
@@ -85,12 +71,12 @@ bool keepsLineFeeds(int type)
 void spaceLineBreaks(NString& text, bool keepLf)
 {
     const char* s = text.c_str();
-    const char* p = findLineBreak(s, !keepLf);
-    if (p == nullptr)
+    const char* breaks = keepLf ? "\r" : "\r\n";
+    const size_t first = std::strcspn(s, breaks);
+    if (s[first] == '\0')
         return;
     std::string t(s);
-    const char* breaks = keepLf ? "\r" : "\r\n";
-    for (size_t i = static_cast<size_t>(p - s); i < t.size(); i += std::strcspn(t.c_str() + i, breaks))
+    for (size_t i = first; i < t.size(); i += std::strcspn(t.c_str() + i, breaks))
         t[i] = ' ';
     text = NString::fromBytes(t.data(), t.size());
 }
