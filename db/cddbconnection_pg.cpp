@@ -22,9 +22,9 @@ int transactionState(PGTransactionStatusType status)
 
 // Whether a result's command tag may be the end of a transaction while the
 // session stays in one: COMMIT AND CHAIN, ROLLBACK AND CHAIN (COMMIT AND
-// CHAIN of an aborted transaction, and ROLLBACK TO SAVEPOINT, are tagged
-// ROLLBACK too), or an end before a later statement of the same string
-// begins anew.
+// CHAIN of an aborted transaction is tagged ROLLBACK too), or an end before
+// a later statement of the same string begins anew. ROLLBACK TO SAVEPOINT
+// has the same tag and ends no transaction: a cursor asks the server.
 bool mayEndTransaction(PGresult* result)
 {
     const char* tag = PQcmdStatus(result);
@@ -67,7 +67,10 @@ CdDBConnection_PG::CdDBConnection_PG(int retries, int waitSeconds)
       streamOwner(nullptr),
       encoder(this, false),
       handle(this),
-      transactionSerial(0)
+      transactionSerial(0),
+      loOpenFn(0),
+      loReadFn(0),
+      loCloseFn(0)
 {
 }
 
@@ -248,6 +251,7 @@ int CdDBConnection_PG::sendStream(const char* statement, CdDBStreamOwner* owner)
         return -1;
     }
     log("%s", statement);
+    startCall();
     if (PQsendQuery(conn, statement) != 1) {
         reportError();
         return -1;
@@ -290,6 +294,47 @@ void CdDBConnection_PG::endStream(const CdDBStreamOwner* owner)
     if (streamOpen && streamOwner == owner) {
         dropStreamRows();
     }
+}
+
+int CdDBConnection_PG::executeQuery(const char* statement, const std::vector<const char*>& params,
+                                    int& rows, std::vector<std::string>* values)
+{
+    rows = 0;
+    if (values != nullptr) {
+        values->clear();
+    }
+    settleStream();
+    if (statement == nullptr || params.size() > MAX_BINDS) {
+        return CDDB_ERR_ARG;
+    }
+    log("%s", statement);
+    for (size_t i = 0; i < params.size(); i++) {
+        log("Bind $%d Type[Text] Value[%s]", static_cast<int>(i) + 1,
+            params[i] != nullptr ? params[i] : "(null)");
+    }
+    if (conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    startCall();
+    PGTransactionStatusType before = PQtransactionStatus(conn);
+    PGresult* result = PQexecParams(conn, statement, static_cast<int>(params.size()), nullptr,
+                                    params.empty() ? nullptr : params.data(), nullptr, nullptr, 0);
+    noteTransaction(before, result != nullptr && mayEndTransaction(result));
+    int code = result != nullptr ? mapStatus(result) : CDDB_ERR_DB;
+    if (code != 0) {
+        reportError();
+        log("DB access:sql[%s]sts[%d]err[%s]", statement, code, errorMessage);
+        PQclear(result);
+        return code;
+    }
+    rows = PQntuples(result);
+    if (values != nullptr && rows > 0) {
+        for (int i = 0; i < PQnfields(result); i++) {
+            values->push_back(PQgetvalue(result, 0, i));
+        }
+    }
+    PQclear(result);
+    return 0;
 }
 
 int CdDBConnection_PG::executeCommand(const char* statement)
@@ -341,6 +386,7 @@ void CdDBConnection_PG::closeConnection()
         conn = nullptr;
         transactionSerial++;
     }
+    loOpenFn = loReadFn = loCloseFn = 0;
     inTrans = 0;
 }
 
@@ -371,7 +417,16 @@ void CdDBConnection_PG::reportError()
     log("%s", "******************************");
 }
 
-int CdDBConnection_PG::execPlain(const char* statement, std::string* tag, bool ownSavepoint)
+void CdDBConnection_PG::startCall()
+{
+    if (conn != nullptr && PQtransactionStatus(conn) == PQTRANS_INERROR) {
+        return;
+    }
+    setSqlState("");
+    setServerText("", "");
+}
+
+int CdDBConnection_PG::execPlain(const char* statement, std::string* tag)
 {
     if (statement == nullptr) {
         statement = "";
@@ -381,10 +436,11 @@ int CdDBConnection_PG::execPlain(const char* statement, std::string* tag, bool o
     if (conn == nullptr) {
         return CDDB_ERR_NO_RESULT;
     }
+    startCall();
     PGTransactionStatusType before = PQtransactionStatus(conn);
     bool ends = false;
     PGresult* result = execAll(statement, ends);
-    noteTransaction(before, ends && !ownSavepoint);
+    noteTransaction(before, ends);
     if (result == nullptr) {
         reportError();
         return CDDB_ERR_DB;
@@ -504,6 +560,7 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
             return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
         }
     }
+    startCall();
     PGTransactionStatusType before = PQtransactionStatus(conn);
     PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
                                     count > 0 ? values : nullptr, nullptr, nullptr, 0);
@@ -545,6 +602,11 @@ int CdDBConnection_PG::mapStatus(PGresult* result)
     if (state == nullptr) {
         return CDDB_ERR_DB;
     }
+    // Refused because an earlier failure aborted the transaction: that
+    // failure's answer is the one that tells why.
+    if (strcmp(state, "25P02") == 0 && sqlState[0] != '\0') {
+        return mapSqlState(state);
+    }
     setSqlState(state);
     setServerText(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY),
                   PQresultErrorField(result, PG_DIAG_MESSAGE_HINT));
@@ -562,20 +624,132 @@ int CdDBConnection_PG::exportLargeObject(uint32_t oid, const char* filePath)
     }
     bool savepoint = PQtransactionStatus(conn) == PQTRANS_INTRANS &&
                      execPlain("SAVEPOINT cddb_lob_export") == 0;
-    if (lo_export(conn, static_cast<Oid>(oid), filePath) == 1) {
+    if (copyLargeObject(oid, filePath) == 0) {
         if (savepoint) {
             execPlain("RELEASE SAVEPOINT cddb_lob_export");
         }
         return 0;
     }
-    reportError();
-    std::string message = errorMessage;
     if (savepoint) {
-        execPlain("ROLLBACK TO SAVEPOINT cddb_lob_export", nullptr, true);
+        // The failure's own answer outlives the undoing of its savepoint.
+        const std::string state = sqlState, message = errorMessage, text = serverMessage,
+                          hint = serverHint;
+        const int saved = errno;
+        execPlain("ROLLBACK TO SAVEPOINT cddb_lob_export");
         execPlain("RELEASE SAVEPOINT cddb_lob_export");
+        setSqlState(state.c_str());
+        setServerText(text.c_str(), hint.c_str());
         setErrorMessage(message.c_str());
+        errno = saved;
     }
     return -1;
+}
+
+int CdDBConnection_PG::functionResult(PGresult* result)
+{
+    int code = result != nullptr ? mapStatus(result) : CDDB_ERR_DB;
+    PQclear(result);
+    if (code != 0) {
+        reportError();
+        return -1;
+    }
+    return 0;
+}
+
+int CdDBConnection_PG::findLargeObjectFunctions()
+{
+    if (loOpenFn != 0 && loReadFn != 0 && loCloseFn != 0) {
+        return 0;
+    }
+    int rows = 0;
+    std::vector<std::string> ids;
+    if (executeQuery("select 'pg_catalog.lo_open(pg_catalog.oid,pg_catalog.int4)'::pg_catalog.regprocedure::pg_catalog.oid,"
+                     "'pg_catalog.loread(pg_catalog.int4,pg_catalog.int4)'::pg_catalog.regprocedure::pg_catalog.oid,"
+                     "'pg_catalog.lo_close(pg_catalog.int4)'::pg_catalog.regprocedure::pg_catalog.oid",
+                     {}, rows, &ids) != 0 ||
+        ids.size() != 3) {
+        return -1;
+    }
+    Oid* fns[] = {&loOpenFn, &loReadFn, &loCloseFn};
+    for (size_t i = 0; i < 3; i++) {
+        *fns[i] = static_cast<Oid>(strtoul(ids[i].c_str(), nullptr, 10));
+    }
+    if (loOpenFn == 0 || loReadFn == 0 || loCloseFn == 0) {
+        setErrorMessage("large-object functions not found");
+        loOpenFn = loReadFn = loCloseFn = 0;
+        return -1;
+    }
+    return 0;
+}
+
+int CdDBConnection_PG::openLargeObject(uint32_t oid)
+{
+    if (findLargeObjectFunctions() != 0) {
+        return -1;
+    }
+    PQArgBlock args[2];
+    args[0].len = 4;
+    args[0].isint = 1;
+    args[0].u.integer = static_cast<int>(oid);
+    args[1].len = 4;
+    args[1].isint = 1;
+    args[1].u.integer = INV_READ;
+    int lo = -1;
+    int length = 0;
+    if (functionResult(PQfn(conn, static_cast<int>(loOpenFn), &lo, &length, 1, args, 2)) != 0) {
+        return -1;
+    }
+    return lo;
+}
+
+int CdDBConnection_PG::readLargeObject(int lo, char* buffer, int size)
+{
+    PQArgBlock args[2];
+    args[0].len = 4;
+    args[0].isint = 1;
+    args[0].u.integer = lo;
+    args[1].len = 4;
+    args[1].isint = 1;
+    args[1].u.integer = size;
+    int length = 0;
+    // The bytes are copied into the buffer as they come.
+    int* out = static_cast<int*>(static_cast<void*>(buffer));
+    if (functionResult(PQfn(conn, static_cast<int>(loReadFn), out, &length, 0, args, 2)) != 0) {
+        return -1;
+    }
+    return length < 0 || length > size ? -1 : length;
+}
+
+int CdDBConnection_PG::closeLargeObject(int lo)
+{
+    PQArgBlock arg;
+    arg.len = 4;
+    arg.isint = 1;
+    arg.u.integer = lo;
+    int ret = -1;
+    int length = 0;
+    if (functionResult(PQfn(conn, static_cast<int>(loCloseFn), &ret, &length, 1, &arg, 1)) != 0) {
+        return -1;
+    }
+    return ret < 0 ? -1 : 0;
+}
+
+int CdDBConnection_PG::readLargeObjectStart(uint32_t oid)
+{
+    settleStream();
+    if (conn == nullptr) {
+        return CDDB_ERR_NO_RESULT;
+    }
+    startCall();
+    int lo = openLargeObject(oid);
+    if (lo < 0) {
+        return -1;
+    }
+    int first = 0;
+    if (readLargeObject(lo, static_cast<char*>(static_cast<void*>(&first)), 1) < 0) {
+        return -1;
+    }
+    return closeLargeObject(lo);
 }
 
 int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
@@ -587,26 +761,27 @@ int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
     if (filePath == nullptr) {
         return -1;
     }
-    int lo = lo_open(conn, static_cast<Oid>(oid), INV_READ);
+    startCall();
+    int lo = openLargeObject(oid);
     if (lo < 0) {
-        reportError();
         return -1;
     }
     int fd = ::open(filePath, O_CREAT | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         int saved = errno;
-        lo_close(conn, lo);
+        closeLargeObject(lo);
         errno = saved;
         return -1;
     }
     std::vector<char>& buffer = loBuffer;
     buffer.resize(LO_COPY_CHUNK);
     int ret = 0;
+    bool objectOpen = true;  // a failed read leaves the transaction aborted
     for (;;) {
-        int n = lo_read(conn, lo, buffer.data(), buffer.size());
+        int n = readLargeObject(lo, buffer.data(), static_cast<int>(buffer.size()));
         if (n < 0) {
-            reportError();
             ret = -1;
+            objectOpen = false;
             break;
         }
         for (int done = 0; done < n;) {
@@ -630,8 +805,7 @@ int CdDBConnection_PG::copyLargeObject(uint32_t oid, const char* filePath)
         saved = errno;
         ret = -1;
     }
-    if (lo_close(conn, lo) < 0 && ret == 0) {
-        reportError();
+    if (objectOpen && closeLargeObject(lo) < 0 && ret == 0) {
         ret = -1;
     }
     errno = saved;

@@ -45,17 +45,20 @@ public:
     int rollback() override;
     // As the server tells it, after an open row stream is finished.
     bool inUsableTransaction() const override;
-    // Changes whenever a transaction begins or ends, through begin(),
-    // commit(), rollback(), a statement (COMMIT, BEGIN, ... sent through
-    // execute or executeCommand, also several in one string) or the end of
-    // the session. A statement tagged COMMIT or ROLLBACK counts as an end
-    // even where the session stays in a transaction: a ROLLBACK TO
-    // SAVEPOINT sent by the caller counts too.
+    // Changes whenever a transaction may have begun or ended, through
+    // begin(), commit(), rollback(), a statement (COMMIT, BEGIN, ... sent
+    // through execute or executeCommand, also several in one string) or the
+    // end of the session. A statement tagged COMMIT or ROLLBACK counts even
+    // where the session stays in a transaction: that is COMMIT AND CHAIN,
+    // ROLLBACK AND CHAIN, or a ROLLBACK TO SAVEPOINT, which may leave the
+    // transaction's cursors open; only the server can tell which.
     unsigned getTransactionSerial() const { return transactionSerial; }
     CdDBSqlEncoder* getSqlEncoder() override { return &encoder; }
     int serverBackslashEscapes() const override;
 
-    // Code of a statement's result; stores its SQLSTATE on failure.
+    // Code of a statement's result; stores its SQLSTATE, text and hint on
+    // failure. A failure for a transaction already aborted (25P02) keeps
+    // those of the failure that aborted it.
     int mapStatus(PGresult* result);
     // Code of a SQLSTATE (-1050 for null or an unmapped one).
     static int mapSqlState(const char* sqlState);
@@ -87,16 +90,28 @@ public:
     // that execute runs as it was: a stream's owner may call it from
     // finishStream. 0 or the statement's code.
     int executeCommand(const char* statement);
+    // Runs a query with text parameters (logged), leaving the statement that
+    // execute runs as it was. rows: how many rows it gave; values, where
+    // given: the first row's values ("" for NULL). 0 or the query's code.
+    int executeQuery(const char* statement, const std::vector<const char*>& params, int& rows,
+                     std::vector<std::string>* values = nullptr);
     const CdDBConnectionHandle& getHandle() const { return handle; }
-    // lo_export of one large object inside a savepoint, so that a failure
-    // leaves the transaction usable. 0, -1 failed, -1101 not connected.
+    // copyLargeObject inside a savepoint, so that a failure leaves the
+    // transaction usable; the failure's SQLSTATE, text and hint stay.
+    // 0, -1 failed, -1101 not connected.
     int exportLargeObject(uint32_t oid, const char* filePath);
     // Writes one large object to a new file (mode 0666 before the umask, as
     // lo_export gives it), reading it in chunks of LO_COPY_CHUNK bytes,
-    // without a savepoint: for objects the caller knows to exist. A failure leaves a transaction
-    // aborted. 0, -1 failed (errno set when the file failed), -1101 not
-    // connected.
+    // without a savepoint: for objects the caller knows to exist. A failure
+    // leaves a transaction aborted. 0, -1 failed: getSqlState() is then the
+    // server's answer to the call that failed, "" when the file failed
+    // (errno set). -1101 not connected.
     int copyLargeObject(uint32_t oid, const char* filePath);
+    // Opens one large object, reads its first byte and closes it, without a
+    // savepoint: the locks that reading large objects takes are then held
+    // to the transaction's end. 0, -1 failed (as copyLargeObject), -1101
+    // not connected.
+    int readLargeObjectStart(uint32_t oid);
     enum { LO_COPY_CHUNK = 256 * 1024 };
 
 protected:
@@ -104,10 +119,19 @@ protected:
     virtual void retryPause(int seconds);
 
 private:
-    // tag: where given, the command tag of the answer. ownSavepoint: sql
-    // rolls back to a savepoint that this class made after any cursor of
-    // the transaction, which it leaves alone.
-    int execPlain(const char* sql, std::string* tag = nullptr, bool ownSavepoint = false);
+    // tag: where given, the command tag of the answer.
+    int execPlain(const char* sql, std::string* tag = nullptr);
+    // Before a call to the server: the last failure's SQLSTATE, text and
+    // hint are forgotten, unless they are why the transaction is aborted.
+    void startCall();
+    // The large-object functions, called through the fast path so that a
+    // failure keeps the server's answer. -1 on failure.
+    int findLargeObjectFunctions();
+    int openLargeObject(uint32_t oid);
+    int readLargeObject(int lo, char* buffer, int size);
+    int closeLargeObject(int lo);
+    // PQfn's result: 0, or -1 with the failure reported.
+    int functionResult(PGresult* result);
     // Runs the statements of sql and returns as PQexec does (the last
     // result; null when nothing could be sent). ends: a result may be the
     // end of a transaction, or not every result was seen.
@@ -135,6 +159,8 @@ private:
     CdDBSqlEncoder_PG encoder;
     CdDBConnectionHandle handle;
     unsigned transactionSerial;
+    // Function ids of lo_open, loread and lo_close; 0 until looked up.
+    Oid loOpenFn, loReadFn, loCloseFn;
 };
 
 #endif

@@ -13,6 +13,13 @@ CdDBResultHandle runStatement(CdDBConnection* connection, const char* sql)
     return connection->execute();
 }
 
+// Numbers the cursors' DECLAREs, so that no two of a session read alike.
+unsigned nextDeclareNumber()
+{
+    static unsigned declared = 0;
+    return ++declared;
+}
+
 }  // namespace
 
 // A row in one block: this head, where each column's text lies and its
@@ -45,6 +52,7 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
       aheadStatus(0),
       failedEnd(false),
       cursorOpen(false),
+      lost(false),
       done(false),
       streaming(false),
       sentAhead(false),
@@ -71,7 +79,9 @@ RvdbCursorResult::RvdbCursorResult(CdDBConnection* conn, const char* name, const
         return;
     }
     NStringBuffer sql(4096);
-    sql.appendf("DECLARE %s SCROLL CURSOR FOR %s", cursorName.c_str(), selectSql);
+    sql.appendf("DECLARE %s SCROLL CURSOR /* rvdbcursor %u */ FOR %s", cursorName.c_str(),
+                nextDeclareNumber(), selectSql);
+    declareSql = NString(sql.c_str());
     CdDBResultHandle r = runStatement(connection, sql.c_str());
     if (r->isError()) {
         status = r->getStatus();
@@ -92,10 +102,34 @@ CdDBConnection_PG* RvdbCursorResult::liveConnection() const
     return connectionHandle.get() != nullptr ? connection : nullptr;
 }
 
-CdDBConnection_PG* RvdbCursorResult::ownConnection() const
+CdDBConnection_PG* RvdbCursorResult::ownConnection()
 {
     CdDBConnection_PG* pg = liveConnection();
-    return pg != nullptr && pg->getTransactionSerial() == transaction ? pg : nullptr;
+    if (pg == nullptr || lost) {
+        return nullptr;
+    }
+    if (pg->getTransactionSerial() == transaction) {
+        return pg;
+    }
+    // Left, aborted or begun anew: nothing is sent, whether it stands or not.
+    if (!pg->inUsableTransaction()) {
+        return nullptr;
+    }
+    return stillDeclared(pg) ? pg : nullptr;
+}
+
+bool RvdbCursorResult::stillDeclared(CdDBConnection_PG* conn)
+{
+    // A function, not the view: asking takes no lock that lasts.
+    int rows = 0;
+    int ret = conn->executeQuery("select 1 from pg_catalog.pg_cursor() c where c.name = $1 and c.statement = $2",
+                                 { cursorName.c_str(), declareSql.c_str() }, rows);
+    if (ret != 0 || rows == 0) {
+        lost = ret == 0;
+        return false;
+    }
+    transaction = conn->getTransactionSerial();
+    return true;
 }
 
 void RvdbCursorResult::noteBytes()
@@ -247,9 +281,9 @@ bool RvdbCursorResult::sendFetch(bool early)
     NString sql;
     if (reposition) {
         sql.format("MOVE ABSOLUTE %lld FROM %s", position, cursorName.c_str());
-        CdDBResultHandle r = runStatement(pg, sql.c_str());
-        if (r->isError()) {
-            status = r->getStatus();
+        int ret = pg->executeCommand(sql.c_str());
+        if (ret != 0) {
+            status = ret;
             cursorOpen = false;  // the transaction is aborted; its end drops the cursor
             return false;
         }
@@ -448,20 +482,16 @@ void RvdbCursorResult::closeCursor(bool checkExists)
     if (!cursorOpen) {
         return;
     }
-    cursorOpen = false;
-    if (conn == nullptr || conn != ownConnection()) {
+    if (conn == nullptr || lost) {
+        cursorOpen = false;
         return;
     }
-    NString sql;
     if (checkExists) {
-        // Closing a cursor that a finished transaction already dropped would
-        // abort the transaction now running: close only what is still open.
-        if (!conn->inUsableTransaction()) {
-            return;
-        }
-        sql.format("select 1 from pg_cursors where name='%s'", cursorName.c_str());
-        CdDBResultHandle r = runStatement(conn, sql.c_str());
-        if (r->isError() || r->isEOF()) {
+        // Closing a cursor that is gone (with its transaction or savepoint,
+        // or closed by a caller) would abort the transaction now running:
+        // close only what is still open.
+        if (!conn->inUsableTransaction() || !stillDeclared(conn)) {
+            cursorOpen = false;
             return;
         }
     }

@@ -41,8 +41,11 @@ enum {
 // have come, in its own transaction. Used through CdDBResultHandle like any
 // result. A fetch that fails sets the status once the rows that came before
 // the failure are passed; the values of the row then read as that code, and
-// next() ends the rows. Nothing is sent once the declaring transaction has
-// ended: the rows already read come, then the rows fail.
+// next() ends the rows. After a statement that may have ended the declaring
+// transaction (COMMIT or ROLLBACK, also AND CHAIN, or ROLLBACK TO
+// SAVEPOINT), the server is asked whether the cursor still stands before
+// anything more is sent: one that does goes on; for one that is gone,
+// nothing more is sent, the rows already read come, then the rows fail.
 class RvdbCursorResult : public CdDBResult, private CdDBStreamOwner {
 public:
     // Declares cursor cursorName for selectSql on connection (a PostgreSQL
@@ -84,9 +87,14 @@ private:
 
     void finishStream() override;
     CdDBConnection_PG* liveConnection() const;
-    // The connection while the transaction that declared the cursor lasts;
-    // null once it has ended.
-    CdDBConnection_PG* ownConnection() const;
+    // The connection while the cursor stands in it; null once it is gone
+    // with its transaction or savepoint (asked of the server after a
+    // statement that may have ended either).
+    CdDBConnection_PG* ownConnection();
+    // Whether the server still holds this very cursor (its name and its
+    // DECLARE, which no other cursor shares); asked in a usable
+    // transaction only.
+    bool stillDeclared(CdDBConnection_PG* conn);
     // Makes the next row current; no row at the end or on failure.
     void load();
     // Sends the next FETCH; early: ahead of its rows being needed, when a
@@ -123,6 +131,7 @@ private:
     CdDBConnection_PG* connection;
     CdDBConnectionHandle connectionHandle;
     NString cursorName;
+    NString declareSql;  // as sent, marked with the cursor's own number
     int batchRows;
     int nextRows;    // rows of the next FETCH
     int askedRows;   // rows the open or last FETCH asked for
@@ -132,6 +141,7 @@ private:
     int aheadStatus; // failure that follows the rows read ahead
     bool failedEnd;
     bool cursorOpen;
+    bool lost;        // the server no longer holds the cursor
     bool done;        // the cursor has no more rows
     bool streaming;   // a FETCH is coming in
     bool sentAhead;   // that FETCH was sent ahead
@@ -146,7 +156,7 @@ private:
     Rows ahead;
     size_t aheadBytes;
     int rowsRead;
-    unsigned transaction;  // serial of the declaring transaction
+    unsigned transaction;  // transaction serial when the cursor was last known to stand
     int fetchCount;
     int maxBatchRows;
     size_t maxBatchBytes;

@@ -246,10 +246,11 @@ TEST_F(RecordStream, DroppedCursorWithBatchOnItsWay)
 // came before the commit or was on its way (even as a FETCH of no rows).
 // When the end had not come, the rows read before the commit come and then
 // the rows fail, with nothing sent into the new transaction. Without the new
-// transaction, rows read ahead before the commit fail. A statement tagged
-// ROLLBACK that leaves the session in a transaction counts as an end, and so
-// does an end in a string of statements; the savepoint of a large object's
-// export, rolled back when the export fails, does not.
+// transaction, rows read ahead before the commit fail. A chained end counts
+// as an end, and so does one in a string of statements. A rollback to a
+// savepoint made after the cursor (the caller's, or that of a large object's
+// failed export) leaves it open and every row comes; one made before it
+// ends it, and a cursor of the same name declared since is not taken for it.
 TEST_F(RecordStream, CommitBeforeTheLastRow)
 {
     const struct {
@@ -262,6 +263,7 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         // so does "lo_export", the export of a missing large object.
         std::vector<const char*> sent;
         bool command = false;
+        const char* before = nullptr;  // sent before the cursor is declared
     } cases[] = {
         { 2000, 1990, true, 0, {} },   // in the last batch, its end already read
         { 2000, 1000, true, 0, {} },   // the last batch on its way
@@ -273,7 +275,14 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK AND CHAIN" } },
         { 2336, 900, true, CDDB_ERR_DB, { "select 1/0", "COMMIT AND CHAIN" } },  // tagged ROLLBACK
         { 2336, 900, true, CDDB_ERR_DB, { "COMMIT; BEGIN" }, true },
-        { 2336, 900, true, CDDB_ERR_DB, { "SAVEPOINT s", "ROLLBACK TO SAVEPOINT s" } },
+        { 2336, 900, true, 0, { "SAVEPOINT s", "select 1/0", "ROLLBACK TO SAVEPOINT s" } },
+        { 2336, 900, true, 0, { "SAVEPOINT s", "select 1/0", "ROLLBACK TO SAVEPOINT s" }, true },
+        { 2336, 1336, true, 0, { "SAVEPOINT s", "ROLLBACK TO SAVEPOINT s; SELECT 1" }, true },
+        { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK TO SAVEPOINT b" }, false, "SAVEPOINT b" },
+        { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK TO SAVEPOINT b" }, true, "SAVEPOINT b" },
+        { 2336, 900, true, CDDB_ERR_DB,
+          { "ROLLBACK TO SAVEPOINT b", "DECLARE rvdbcommitcur SCROLL CURSOR FOR select g from generate_series(1, 2336) g" },
+          true, "SAVEPOINT b" },
         { 2336, 10, true, 0, { "lo_export" } },
         { 2336, 900, true, 0, { "lo_export" } },
         { 2336, 1336, true, 0, { "lo_export" } },
@@ -287,6 +296,9 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
                      (c.beginAgain ? "" : " without begin") + by);
         if (!conn.inTransaction()) {
             ASSERT_EQ(0, conn.begin());
+        }
+        if (c.before != nullptr) {
+            ASSERT_EQ(0, conn.executeCommand(c.before));
         }
         std::string sql = "select g from generate_series(1, " + std::to_string(c.rows) + ") g";
         CdDBResultHandle rows(new RvdbCursorResult(&conn, "rvdbcommitcur", sql.c_str(), RVDB_RECORD_FETCH_ROWS));
@@ -330,8 +342,18 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         conn.setSql("select count(*) from pg_cursors where name = 'rvdbcommitcur'");
         NString open;
         EXPECT_EQ(0, conn.execute()->getValue(open, 0));
-        if (c.status == 0) {
-            EXPECT_EQ("0", str(open));  // closed at the end of its rows
+        const bool other = !c.sent.empty() && std::strncmp(c.sent.back(), "DECLARE", 7) == 0;
+        if (c.status == 0 || other) {
+            // Closed at the end of its rows; the other one left as it was.
+            EXPECT_EQ(other ? "1" : "0", str(open));
+        }
+        if (other) {
+            conn.setSql("FETCH ALL FROM rvdbcommitcur");
+            CdDBResultHandle rest = conn.execute();
+            int count = 0;
+            for (; !rest->isEOF() && count <= c.rows; rest->next())
+                ++count;
+            EXPECT_EQ(c.rows, count);
         }
         EXPECT_EQ(0, conn.commit());
     }
