@@ -78,6 +78,23 @@ NString RvExportAttachStream::statement() const
     return NString(sql.c_str());
 }
 
+NString RvExportAttachStream::objectStatement() const
+{
+    if (colIds.empty())
+        return NString("");
+    NString lobTable, table;
+    rvdbMakeLobTableName(lobTable, tblId);
+    rvdbMakeTableName(table, tblId);
+    NStringBuffer in(256);
+    for (long long id : colIds)
+        in.appendf("%s%lld", in.length() > 0 ? "," : "", id);
+    NStringBuffer sql(1024);
+    sql.appendf("select m.oid from %s l join pg_largeobject_metadata m on m.oid=l.lobfile "
+                "where l.col_id in (%s) and exists (select 1 from %s a where a.rvkey=l.rvkey) limit 1",
+                lobTable.c_str(), in.c_str(), table.c_str());
+    return NString(sql.c_str());
+}
+
 int RvExportAttachStream::open()
 {
     opened = true;

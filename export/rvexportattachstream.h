@@ -43,6 +43,10 @@ public:
     // The statement the rows are read with; empty when the stream serves
     // no column.
     NString statement() const;
+    // A statement giving the id of one large object that the stream serves
+    // for a record of the table, if there is one; empty when the stream
+    // serves no column.
+    NString objectStatement() const;
 
 private:
     int open();

@@ -167,6 +167,7 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
     if (ret != 0) {
         EXPORTTRACE("ret[%d] tableid[%s] colummid[%s] key[%s]", ret, srcTblId.c_str(),
                     srcColId.c_str(), srcKey.c_str());
+        keepLockSpaceText(conn, ret);
         return ret;
     }
     if (rows.empty())
@@ -234,10 +235,17 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
         } else {
             ret = rvdbGetLobFileFromLobTable(conn, srcTblId.c_str(), row.content_id.c_str(),
                                              filePath.c_str());
-            // A large object that is gone only costs its file.
-            if (ret != 0)
-                present = (ret == -100010) ? 0 : largeObjectExists(conn, srcTblId, row.content_id);
         }
+        // A lack of lock space is told as what it is, judged by the failed
+        // call's own answer, before any other statement.
+        if (ret != 0 && present != 0 && keepLockSpaceText(conn, CDDB_ERR_DB)) {
+            EXPORTTRACE("ret[%d] tableid[%s] contentid[%s] filepath[%s] dbsts[%s]", ret,
+                        srcTblId.c_str(), row.content_id.c_str(), filePath.c_str(), conn->getSqlState());
+            return CDDB_ERR_DB;
+        }
+        // A large object that is gone only costs its file.
+        if (ret != 0 && !listedRow.listed)
+            present = (ret == -100010) ? 0 : largeObjectExists(conn, srcTblId, row.content_id);
         if (ret != 0) {
             int saved = errno;
             if (present == 0) {

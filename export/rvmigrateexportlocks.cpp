@@ -2,6 +2,7 @@
 #include "rvmigrateexportlocks.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -9,6 +10,7 @@
 #include "RvdbColumnValue.h"
 #include "cddbcodes.h"
 #include "cddbconnection.h"
+#include "cddbconnection_pg.h"
 #include "rvcomcode.h"
 #include "rvdbinnercolumn.h"
 #include "rvddGetTblColList.h"
@@ -433,6 +435,49 @@ private:
     std::vector<Statement> batch;  // planned in it
 };
 
+// Reading a large object locks the large-object catalog and its index until
+// the transaction ends: the first byte of one that the run reads is read
+// now, so that those locks too are taken before the first file. finds:
+// statements that each give such an object, if there is one, asked
+// kPlansPerSavepoint at a time. A search or read that fails for another
+// reason than lack of lock space is undone and left to the export. 0, or
+// the code that stops the run.
+int lockLargeObjects(RvMigrateExportBat& bat, CdDBConnection* conn, const std::vector<NString>& finds)
+{
+    CdDBConnection_PG* pg = dynamic_cast<CdDBConnection_PG*>(conn);
+    if (pg == nullptr || finds.empty())
+        return 0;
+    int ret = execStatement(conn, "SAVEPOINT rvexp_lob");
+    if (ret != 0)
+        return stopRun(bat, conn, ret);
+    NString oid;
+    for (size_t i = 0; ret == 0 && oid.isNullOrEmpty() && i < finds.size(); i += kPlansPerSavepoint) {
+        NStringBuffer sql(4096);
+        sql.append("select oid from (");
+        for (size_t k = i; k < finds.size() && k < i + kPlansPerSavepoint; ++k)
+            sql.appendf("%s(%s)", k > i ? " union all " : "", finds[k].c_str());
+        sql.append(") s limit 1");
+        conn->setSql(sql.c_str());
+        CdDBResultHandle res = conn->execute();
+        ret = res ? res->getStatus() : CDDB_ERR_NO_RESULT;
+        if (ret == 0 && !res->isEOF())
+            ret = res->getValue(oid, 0);
+    }
+    if (ret == 0 && !oid.isNullOrEmpty()) {
+        unsigned long id = std::strtoul(oid.c_str(), nullptr, 10);
+        if (pg->readLargeObjectStart(static_cast<uint32_t>(id)) != 0)
+            ret = CDDB_ERR_DB;
+    }
+    if (ret != 0 && !bat.keepLockSpaceText(conn, ret)) {
+        EXPORTTRACE("ret[%d] lobfile[%s] dbsts[%s] dbmsg[%s]", ret, oid.c_str(), conn->getSqlState(),
+                    conn->getErrorMessage());
+        ret = execStatement(conn, "ROLLBACK TO SAVEPOINT rvexp_lob");
+    }
+    if (ret == 0)
+        ret = execStatement(conn, "RELEASE SAVEPOINT rvexp_lob");
+    return ret != 0 ? stopRun(bat, conn, ret) : 0;
+}
+
 }  // namespace
 
 // The export of a table reads its records with one query, its own
@@ -449,7 +494,9 @@ int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
     // The attachment streams of the tables, read only when a table has a
     // record.
     std::vector<std::string> streamTables;
-    std::vector<NString> streams;
+    std::vector<NString> streams, objects;
+    // The statements giving a large object of a table that has a record.
+    std::vector<NString> finds;
     // Referenced attachment tables planned, or that do not exist.
     std::set<std::string> lobTables(absent);
     for (size_t i = 0; i < tables.size() && i < codes.size(); ++i) {
@@ -483,6 +530,7 @@ int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
         if (!sql.isNullOrEmpty() && absent.count(lob.c_str()) == 0) {
             streamTables.push_back(rvdbMakeTableName(phys, table.tbl_id).c_str());
             streams.push_back(sql);
+            objects.push_back(own.objectStatement());
         }
         // A reference file value lists by record key, an image value by
         // content id, in the attachment table of the column it shows.
@@ -512,11 +560,15 @@ int rvexpLockQueriedIndexes(RvMigrateExportBat& bat, CdDBConnection* conn,
                                        streamTables.begin() + static_cast<std::ptrdiff_t>(i + n));
         std::vector<bool> has(n, true);
         int ret = tablesWithRecords(bat, conn, names, has);
-        for (size_t k = 0; ret == 0 && k < n; ++k)
-            if (has[k])
+        for (size_t k = 0; ret == 0 && k < n; ++k) {
+            if (has[k]) {
                 ret = planner.plan(streams[i + k], none);
+                finds.push_back(objects[i + k]);
+            }
+        }
         if (ret != 0)
             return ret;
     }
-    return planner.finish();
+    int ret = planner.finish();
+    return ret != 0 ? ret : lockLargeObjects(bat, conn, finds);
 }

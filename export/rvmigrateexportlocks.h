@@ -30,7 +30,9 @@ int rvexpLockListedTables(RvMigrateExportBat& bat, CdDBConnection* conn, std::ve
 // export of tables hold besides those on the tables: the server plans each
 // query the export of a locked table (codes[i] 0) runs, which locks every
 // index of each relation it reads, and runs none; the attachment tables
-// among absent are not asked for. A query that cannot be planned is left
+// among absent are not asked for. When a table with a record has an
+// attachment of its own, the first byte of one such large object is read,
+// which locks what reading large objects holds. A query that cannot be planned is left
 // to the export, which fails on it. 0, or the code that
 // stops the run: the one of a plan that finds no room in the server's lock
 // table rolls the transaction back and keeps the server's text in bat.
