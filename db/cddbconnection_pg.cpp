@@ -539,6 +539,7 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
     if (count > MAX_BINDS) {
         return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
     }
+    startCall();
     const char* values[MAX_BINDS];
     char oidText[MAX_BINDS][64];
     for (size_t i = 0; i < count; i++) {
@@ -560,7 +561,6 @@ CdDBResultHandle CdDBConnection_PG::execute(const std::vector<CdDBBind>* binds)
             return CdDBResultHandle(new CdDBResult_PG(CDDB_ERR_ARG));
         }
     }
-    startCall();
     PGTransactionStatusType before = PQtransactionStatus(conn);
     PGresult* result = PQexecParams(conn, sql.c_str(), static_cast<int>(count), nullptr,
                                     count > 0 ? values : nullptr, nullptr, nullptr, 0);
