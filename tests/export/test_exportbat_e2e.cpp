@@ -1137,8 +1137,8 @@ protected:
     }
 
     // What the application's sessions sent the server from byte from of its
-    // log on, in order: each statement, and "ERROR: <text>" after one that
-    // failed.
+    // log on, in order: each statement or function call, and "ERROR: <text>"
+    // after one that failed.
     std::vector<std::string> sentSince(size_t from) const
     {
         const std::string log = serverLog();
@@ -1154,7 +1154,7 @@ protected:
             if (open == std::string::npos || close == std::string::npos || close < open)
                 continue;
             const std::string session = line.substr(open + 2, close - open - 2), rest = line.substr(close + 2);
-            for (const char* kind : { "LOG:  statement: ", "LOG:  execute <unnamed>: " }) {
+            for (const char* kind : { "LOG:  statement: ", "LOG:  execute <unnamed>: ", "LOG:  fastpath " }) {
                 if (rest.compare(0, std::strlen(kind), kind) == 0) {
                     lines.emplace_back(session, rest.substr(std::strlen(kind)));
                     sessions.insert(session);
@@ -1170,9 +1170,9 @@ protected:
         return out;
     }
 
-    // The run stopped for lack of lock space with the server's text and hint,
-    // having written nothing.
-    void expectNoRoom(const RunResult& r)
+    // The run stopped for lack of lock space with the server's text and hint
+    // in msg, on stderr and in export.log.
+    void expectNoRoomText(const RunResult& r)
     {
         const std::string noRoom = codeText(-1050) + " " +
                                    text("export_logfile_server_error", "out of shared memory",
@@ -1180,13 +1180,19 @@ protected:
         EXPECT_EQ(1, r.exitCode);
         EXPECT_EQ(noRoom, r.err);
         expectStatus(-1050, noRoom);
+        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(noRoom, log[log.size() - 2]);
+    }
+
+    // The same, having written nothing.
+    void expectNoRoom(const RunResult& r)
+    {
+        expectNoRoomText(r);
         EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
         std::vector<std::string> entries;
         listFiles(files, "", entries);
         EXPECT_TRUE(entries.empty()) << entries.front();
-        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(noRoom, log[log.size() - 2]);
     }
 
     // The statement that found no room, and what the run sent after it: at
