@@ -1137,8 +1137,8 @@ protected:
     }
 
     // What the application's sessions sent the server from byte from of its
-    // log on, in order: each statement, and "ERROR: <text>" after one that
-    // failed.
+    // log on, in order: each statement or function call, and "ERROR: <text>"
+    // after one that failed.
     std::vector<std::string> sentSince(size_t from) const
     {
         const std::string log = serverLog();
@@ -1154,7 +1154,7 @@ protected:
             if (open == std::string::npos || close == std::string::npos || close < open)
                 continue;
             const std::string session = line.substr(open + 2, close - open - 2), rest = line.substr(close + 2);
-            for (const char* kind : { "LOG:  statement: ", "LOG:  execute <unnamed>: " }) {
+            for (const char* kind : { "LOG:  statement: ", "LOG:  execute <unnamed>: ", "LOG:  fastpath " }) {
                 if (rest.compare(0, std::strlen(kind), kind) == 0) {
                     lines.emplace_back(session, rest.substr(std::strlen(kind)));
                     sessions.insert(session);
@@ -1170,9 +1170,9 @@ protected:
         return out;
     }
 
-    // The run stopped for lack of lock space with the server's text and hint,
-    // having written nothing.
-    void expectNoRoom(const RunResult& r)
+    // The run stopped for lack of lock space with the server's text and hint
+    // in msg, on stderr and in export.log.
+    void expectNoRoomText(const RunResult& r)
     {
         const std::string noRoom = codeText(-1050) + " " +
                                    text("export_logfile_server_error", "out of shared memory",
@@ -1180,13 +1180,19 @@ protected:
         EXPECT_EQ(1, r.exitCode);
         EXPECT_EQ(noRoom, r.err);
         expectStatus(-1050, noRoom);
+        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(noRoom, log[log.size() - 2]);
+    }
+
+    // The same, having written nothing.
+    void expectNoRoom(const RunResult& r)
+    {
+        expectNoRoomText(r);
         EXPECT_EQ(text("export_cmdline_export_start") + "\n" + finishLines(0, 0, 0), r.out);
         std::vector<std::string> entries;
         listFiles(files, "", entries);
         EXPECT_TRUE(entries.empty()) << entries.front();
-        std::vector<std::string> log = logEntries(rvtest::readFile(logDir + "/export.log"));
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(noRoom, log[log.size() - 2]);
     }
 
     // The statement that found no room, and what the run sent after it: at
@@ -1303,6 +1309,131 @@ TEST_F(ExportBatLockSpaceTest, LockTableTooSmallStopsTheRun)
     expectNoRoom(r);
     const std::string failed = expectStoppedAtOnce(sentSince(from));
     EXPECT_TRUE(failed.compare(0, 5, "LOCK ") == 0 || failed.compare(0, 8, "EXPLAIN ") == 0) << failed;
+}
+
+// The top entries of dir (the published tables), each as its tree of files.
+std::map<std::string, std::map<std::string, std::string>> tablesIn(const std::string& dir)
+{
+    std::map<std::string, std::map<std::string, std::string>> out;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..")
+                out[n] = treeOf(dir + "/" + n);
+        }
+        closedir(d);
+    }
+    return out;
+}
+
+// Another session holds all but n entries of the lock table while the run
+// goes, for n from too few to plenty. The run ends as it does alone, or
+// stops for lack of lock space with the server's words. Tables published
+// by then are whole, and only a lock that is given back at once (that of a
+// fetch reading values stored out of line) may stop the run after the
+// first file.
+TEST_F(ExportBatLockSpaceTest, EveryRoomLeftEndsAsAloneOrWithoutRoom)
+{
+    // Only the run and the holding session take locks.
+    ASSERT_EQ("", exec("ALTER SYSTEM SET autovacuum = off"));
+    ASSERT_EQ("", exec("SELECT pg_reload_conf()"));
+    // Table 7 holds texts stored out of line, table 8 an attachment for each
+    // record; both run before the sample tables.
+    ASSERT_EQ("", addTables(7, 8));
+    ASSERT_EQ("", exec(std::string("SET ROLE ") + PGTEST_USER + ";"
+                       "UPDATE rv_tbl SET seqno = tbl_id - 9 WHERE tbl_id IN (7, 8);"
+                       "DELETE FROM rv_tbl_col WHERE tbl_id = 7 AND col_id = 2;"
+                       "ALTER TABLE tbl00007 ALTER COLUMN col00001 SET STORAGE EXTERNAL;"
+                       "INSERT INTO tbl00007 SELECT g, '佐藤 花子', NULL, NULL, NULL, repeat('長文' || g, 1500) "
+                       "FROM generate_series(1, 3) g;"
+                       "INSERT INTO tbl00008 SELECT g, '佐藤 花子', NULL, NULL, NULL, '件名' || g, '1' "
+                       "FROM generate_series(1, 3) g;"
+                       "CREATE TABLE tbl00008_lob (LIKE tbl00001_lob INCLUDING ALL);"
+                       "INSERT INTO tbl00008_lob (content_id, col_id, rvkey, file_name, file_size, mime_type, "
+                       "lobfile) SELECT 80 + g, 2, g, 'file' || g || '.txt', 7, 'text/plain', "
+                       "lo_from_bytea(0, convert_to('内容' || g, 'UTF8')) FROM generate_series(1, 3) g"));
+    ASSERT_EQ("t", pgtestQueryValue("SELECT pg_relation_size(reltoastrelid) > 0 FROM pg_class "
+                                    "WHERE relname = 'tbl00007'", PGTEST_DB));
+
+    // export.status without its times.
+    auto result = [this] {
+        std::map<std::string, std::string> m = status();
+        m.erase("startdate");
+        m.erase("enddate");
+        return m;
+    };
+    // Alone the run writes every table before the broken definitions.
+    files = tmp.file("alone");
+    logDir = tmp.file("logs/alone");
+    const RunResult alone = runWith({ "-range", "all" }, true, port);
+    const std::map<std::string, std::string> aloneResult = result();
+    const int code = std::atoi(aloneResult.count("status") ? aloneResult.at("status").c_str() : "0");
+    EXPECT_EQ(1, alone.exitCode);
+    EXPECT_NE(0, code);
+    EXPECT_NE(-1050, code);
+    EXPECT_EQ(codeText(code), alone.err);
+    const auto aloneTables = tablesIn(files);
+    std::vector<std::string> names;
+    for (const auto& t : aloneTables)
+        names.push_back(t.first);
+    EXPECT_EQ((std::vector<std::string>{ "tbl00001", "tbl00002", "tbl00003", "tbl00004", "tbl00007", "tbl00008" }),
+              names);
+    for (const char* t : { "tbl00001", "tbl00002", "tbl00003", "tbl00004" })
+        expectTable(files, t);
+    EXPECT_NE(std::string::npos, rvtest::readFile(files + "/tbl00007/data.csv").find("長文3長文3"));
+    EXPECT_EQ("内容3", rvtest::readFile(files + "/tbl00008/1/3/2/file3.txt"));
+
+    PgSession hold(pgtestConnectRetry(std::string("host=127.0.0.1 user=postgres dbname=") + PGTEST_DB), PQfinish);
+    ASSERT_TRUE(hold != nullptr);
+    int stopped = 0, asAlone = 0;
+    std::string outcomes;
+    for (int n = 4; n <= 40; ++n) {
+        const std::string tag = std::to_string(n);
+        SCOPED_TRACE("locks left: " + tag);
+        files = tmp.file("n" + tag);
+        logDir = tmp.file("logs/n" + tag);
+        // Fills the lock table, then frees the last n taken.
+        const std::string fill = "DO $$ DECLARE n int := 0; BEGIN FOR i IN 1..100000 LOOP BEGIN "
+                                 "PERFORM pg_advisory_lock(i); EXCEPTION WHEN out_of_memory THEN EXIT; END; "
+                                 "n := i; END LOOP; IF n = 100000 THEN RAISE 'lock table not full'; END IF; "
+                                 "FOR i IN n - " + tag + " + 1..n LOOP PERFORM pg_advisory_unlock(i); END LOOP; "
+                                 "END $$";
+        ASSERT_TRUE(sessionExec(hold, fill.c_str()));
+        const size_t from = serverLog().size();
+        const RunResult r = runWith({ "-range", "all" }, true, port);
+        ASSERT_TRUE(sessionExec(hold, "DO $$ BEGIN PERFORM pg_advisory_unlock_all(); END $$"));
+        const std::map<std::string, std::string> st = result();
+        const auto tables = tablesIn(files);
+        outcomes += " " + tag + ":" + (st.count("status") ? st.at("status") : "?");
+        if (r.exitCode == alone.exitCode && r.out == alone.out && r.err == alone.err && st == aloneResult &&
+            tables == aloneTables) {
+            ++asAlone;
+            continue;
+        }
+        ++stopped;
+        if (tables.empty()) {
+            expectNoRoom(r);
+            continue;
+        }
+        expectNoRoomText(r);
+        for (const auto& t : tables) {
+            auto a = aloneTables.find(t.first);
+            EXPECT_TRUE(a != aloneTables.end() && a->second == t.second) << t.first;
+        }
+        const std::vector<std::string> sent = sentSince(from);
+        auto full = std::find_if(sent.begin(), sent.end(), [](const std::string& s) {
+            return s.compare(0, 27, "ERROR: out of shared memory") == 0;
+        });
+        if (full == sent.end() || full == sent.begin()) {
+            ADD_FAILURE() << "no statement found no room";
+            continue;
+        }
+        // Not at parse time, which the log shows only after the error.
+        EXPECT_EQ("ERROR: out of shared memory", *full);
+        EXPECT_EQ("FETCH ", (full - 1)->substr(0, 6)) << *(full - 1);
+    }
+    EXPECT_GT(stopped, 0) << outcomes;
+    EXPECT_GT(asAlone, 0) << outcomes;
 }
 
 // Date-times and time spans that data.csv cannot hold fail only their
