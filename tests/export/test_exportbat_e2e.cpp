@@ -1411,26 +1411,29 @@ TEST_F(ExportBatLockSpaceTest, EveryRoomLeftEndsAsAloneOrWithoutRoom)
             continue;
         }
         ++stopped;
-        if (tables.empty()) {
+        const std::vector<std::string> sent = sentSince(from);
+        auto full = std::find_if(sent.begin(), sent.end(), [](const std::string& s) {
+            return s.compare(0, 27, "ERROR: out of shared memory") == 0;
+        });
+        const bool atFetch = full != sent.end() && full != sent.begin() && (full - 1)->compare(0, 6, "FETCH ") == 0;
+        if (tables.empty() && !atFetch) {
             expectNoRoom(r);
             continue;
         }
+        // Stopped after its first file: the tables published before are
+        // whole, and the table it stopped in is gone.
         expectNoRoomText(r);
         for (const auto& t : tables) {
             auto a = aloneTables.find(t.first);
             EXPECT_TRUE(a != aloneTables.end() && a->second == t.second) << t.first;
         }
-        const std::vector<std::string> sent = sentSince(from);
-        auto full = std::find_if(sent.begin(), sent.end(), [](const std::string& s) {
-            return s.compare(0, 27, "ERROR: out of shared memory") == 0;
-        });
         if (full == sent.end() || full == sent.begin()) {
             ADD_FAILURE() << "no statement found no room";
             continue;
         }
         // Not at parse time, which the log shows only after the error.
         EXPECT_EQ("ERROR: out of shared memory", *full);
-        EXPECT_EQ("FETCH ", (full - 1)->substr(0, 6)) << *(full - 1);
+        EXPECT_TRUE(atFetch) << *(full - 1);
     }
     EXPECT_GT(stopped, 0) << outcomes;
     EXPECT_GT(asAlone, 0) << outcomes;
