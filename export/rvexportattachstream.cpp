@@ -59,22 +59,27 @@ RvExportAttachStream::RvExportAttachStream(CdDBConnection* conn, const NString& 
 
 RvExportAttachStream::~RvExportAttachStream() = default;
 
+NString RvExportAttachStream::served() const
+{
+    NStringBuffer in(256);
+    for (long long id : colIds)
+        in.appendf("%s%lld", in.length() > 0 ? "," : "", id);
+    return NString(in.c_str());
+}
+
 NString RvExportAttachStream::statement() const
 {
     if (colIds.empty())
         return NString("");
     NString lobTable;
     rvdbMakeLobTableName(lobTable, tblId);
-    NStringBuffer in(256);
-    for (long long id : colIds)
-        in.appendf("%s%lld", in.length() > 0 ? "," : "", id);
     // A large object that is gone reads as a null id.
     NStringBuffer sql(1024);
     sql.appendf("select l.content_id,l.col_id,l.rvkey,l.file_name,l.file_size,l.mime_type,"
                 "l.img_width,l.img_height,m.oid as lobfile from %s l "
                 "left join pg_largeobject_metadata m on m.oid=l.lobfile "
                 "where l.col_id in (%s) order by l.rvkey,l.col_id,l.content_id",
-                lobTable.c_str(), in.c_str());
+                lobTable.c_str(), served().c_str());
     return NString(sql.c_str());
 }
 
@@ -85,13 +90,10 @@ NString RvExportAttachStream::objectStatement() const
     NString lobTable, table;
     rvdbMakeLobTableName(lobTable, tblId);
     rvdbMakeTableName(table, tblId);
-    NStringBuffer in(256);
-    for (long long id : colIds)
-        in.appendf("%s%lld", in.length() > 0 ? "," : "", id);
     NStringBuffer sql(1024);
     sql.appendf("select m.oid from %s l join pg_largeobject_metadata m on m.oid=l.lobfile "
                 "where l.col_id in (%s) and exists (select 1 from %s a where a.rvkey=l.rvkey) limit 1",
-                lobTable.c_str(), in.c_str(), table.c_str());
+                lobTable.c_str(), served().c_str(), table.c_str());
     return NString(sql.c_str());
 }
 

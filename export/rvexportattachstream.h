@@ -49,6 +49,8 @@ public:
     NString objectStatement() const;
 
 private:
+    // The served column ids, comma-separated.
+    NString served() const;
     int open();
     int readRow(RvExportLobRow& row);
 
