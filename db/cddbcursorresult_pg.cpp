@@ -281,9 +281,9 @@ bool RvdbCursorResult::sendFetch(bool early)
     NString sql;
     if (reposition) {
         sql.format("MOVE ABSOLUTE %lld FROM %s", position, cursorName.c_str());
-        int ret = pg->executeCommand(sql.c_str());
-        if (ret != 0) {
-            status = ret;
+        CdDBResultHandle r = runStatement(pg, sql.c_str());
+        if (r->isError()) {
+            status = r->getStatus();
             cursorOpen = false;  // the transaction is aborted; its end drops the cursor
             return false;
         }

@@ -167,7 +167,6 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
     if (ret != 0) {
         EXPORTTRACE("ret[%d] tableid[%s] colummid[%s] key[%s]", ret, srcTblId.c_str(),
                     srcColId.c_str(), srcKey.c_str());
-        keepLockSpaceText(conn, ret);
         return ret;
     }
     if (rows.empty())
@@ -237,7 +236,8 @@ int RvMigrateExportBat::exportAttachFiles(const RvdbTableSetPtr& table, const NS
                                              filePath.c_str());
         }
         // A lack of lock space is told as what it is, judged by the failed
-        // call's own answer, before any other statement.
+        // call's own answer before the next statement forgets it (the
+        // export's savepoint leaves the transaction usable).
         if (ret != 0 && present != 0 && keepLockSpaceText(conn, CDDB_ERR_DB)) {
             EXPORTTRACE("ret[%d] tableid[%s] contentid[%s] filepath[%s] dbsts[%s]", ret,
                         srcTblId.c_str(), row.content_id.c_str(), filePath.c_str(), conn->getSqlState());

@@ -303,8 +303,6 @@ int RvMigrateExportBat::exportTables()
 
         std::vector<RvdbColumnSetPtr> columns;
         ret = getExportColumns(*table, columns);
-        if (ret != 0)
-            keepLockSpaceText(conn, ret);
         if (ret != 0) {
             EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
             logEndEntry(*this, phys, name, false, 0, 0, 0, true);
@@ -337,8 +335,6 @@ int RvMigrateExportBat::exportTables()
 
         CdDBResultHandle records;
         ret = getRecordList(*table, columns, records);
-        if (ret != 0)
-            keepLockSpaceText(conn, ret);
         if (ret != 0) {
             ++m_error_count;
             EXPORTTRACE("ret[%d] tableid[%s] tablename[%s]", ret, table->tbl_id.c_str(), name.c_str());
@@ -352,9 +348,6 @@ int RvMigrateExportBat::exportTables()
 
         int clean = 0, warning = 0, error = 0;
         ret = writeDataCsv(table, dir, records, columns, clean, warning, error);
-        // Judged before the rows are closed, which may ask the server.
-        if (ret != 0)
-            keepLockSpaceText(conn, ret);
         int closeRet = comCgiCloseOutput();
         records = CdDBResultHandle();
         if (ret == 0 && closeRet != 0) {
