@@ -295,35 +295,26 @@ TEST_F(CdDBResultTest, LargeObjectFailuresKeepTheServersAnswer)
     ASSERT_EQ(0, conn.begin());
     NString oidText;
     ASSERT_EQ(0, run("select lo_from_bytea(0, 'abc')")->getValue(oidText, 0));
-    const uint32_t present = static_cast<uint32_t>(std::strtoul(oidText.c_str(), nullptr, 10));
-    const uint32_t missing = 4000000000u;
+    const uint32_t present = static_cast<uint32_t>(std::strtoul(oidText.c_str(), nullptr, 10)), missing = 4000000000u;
     const std::string file = dir + "/out.bin", noDir = dir + "/none/out.bin";
     const struct {
-        const char* what;
         std::function<int()> call;
         int ret;
         const char* state;
         bool usable;  // the transaction afterwards
     } cases[] = {
-        { "first byte", [&] { return conn.readLargeObjectStart(present); }, 0, "", true },
-        { "file not made", [&] { return conn.copyLargeObject(present, noDir.c_str()); }, -1, "", true },
-        { "export, missing", [&] { return conn.exportLargeObject(missing, file.c_str()); }, -1, "42704", true },
-        { "copy, missing", [&] { return conn.copyLargeObject(missing, file.c_str()); }, -1, "42704", false },
-        { "then a copy", [&] { return conn.copyLargeObject(present, file.c_str()); }, -1, "42704", false },
-        { "then a statement", [&] { return run("select 1")->getStatus(); }, -1050, "42704", false },
-        { "first byte, missing", [&] { return conn.readLargeObjectStart(missing); }, -1, "42704", false },
+        { [&] { return conn.readLargeObjectStart(present); }, 0, "", true },
+        { [&] { return conn.copyLargeObject(present, noDir.c_str()); }, -1, "", true },
+        { [&] { return conn.exportLargeObject(missing, file.c_str()); }, -1, "42704", true },
+        { [&] { return conn.readLargeObjectStart(missing); }, -1, "42704", false },
+        { [&] { return run("select 1")->getStatus(); }, -1050, "42704", false },
     };
     for (const auto& c : cases) {
-        if (!conn.inUsableTransaction() && std::strcmp(c.what, "first byte, missing") == 0) {
-            ASSERT_EQ(0, conn.rollback());
-            ASSERT_EQ(0, conn.begin());
-        }
-        EXPECT_EQ(c.ret, c.call()) << c.what;
-        EXPECT_STREQ(c.state, conn.getSqlState()) << c.what;
-        EXPECT_EQ(c.usable, conn.inUsableTransaction()) << c.what;
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(c.ret, c.call());
+        EXPECT_STREQ(c.state, conn.getSqlState());
+        EXPECT_EQ(c.usable, conn.inUsableTransaction());
     }
-    EXPECT_NE(std::string(conn.getServerMessage()).find("does not exist"), std::string::npos)
-        << conn.getServerMessage();
 }
 
 TEST_F(CdDBResultTest, ResultOutlivingItsConnection)

@@ -279,7 +279,6 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
         { 2336, 900, true, 0, { "SAVEPOINT s", "select 1/0", "ROLLBACK TO SAVEPOINT s" }, true },
         { 2336, 1336, true, 0, { "SAVEPOINT s", "ROLLBACK TO SAVEPOINT s; SELECT 1" }, true },
         { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK TO SAVEPOINT b" }, false, "SAVEPOINT b" },
-        { 2336, 900, true, CDDB_ERR_DB, { "ROLLBACK TO SAVEPOINT b" }, true, "SAVEPOINT b" },
         { 2336, 900, true, CDDB_ERR_DB,
           { "ROLLBACK TO SAVEPOINT b", "DECLARE rvdbcommitcur SCROLL CURSOR FOR select g from generate_series(1, 2336) g" },
           true, "SAVEPOINT b" },
@@ -348,12 +347,9 @@ TEST_F(RecordStream, CommitBeforeTheLastRow)
             EXPECT_EQ(other ? "1" : "0", str(open));
         }
         if (other) {
-            conn.setSql("FETCH ALL FROM rvdbcommitcur");
-            CdDBResultHandle rest = conn.execute();
-            int count = 0;
-            for (; !rest->isEOF() && count <= c.rows; rest->next())
-                ++count;
-            EXPECT_EQ(c.rows, count);
+            conn.setSql("FETCH 1 FROM rvdbcommitcur");  // at its start still
+            EXPECT_EQ(0, conn.execute()->getValue(open, 0));
+            EXPECT_EQ("1", str(open));
         }
         EXPECT_EQ(0, conn.commit());
     }

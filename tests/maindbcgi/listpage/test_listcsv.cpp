@@ -301,18 +301,16 @@ TEST_F(ListCsvDownload, ApplyTakesHugePagingAsLargest)
 }
 
 // Table 1 of 600 records without filters, read through a cursor by user 2,
-// whose column rights are first computed at the first row. rv_tbl_admin
-// gains a column the application role may not read, so the administrator
-// lookup's select * fails each time (nothing is cached) and is rolled back
-// to its savepoint: in the row loop with the records cursor open, which
-// the server keeps.
+// whose column rights are first computed at the first row. The application
+// role may not read a column of rv_tbl_admin, so the administrator lookup's
+// select * fails each time and is rolled back to its savepoint while the
+// records cursor is open, which the server keeps.
 class ListCsvColumnGrants : public ListCsvFixture {
 protected:
     static void SetUpTestSuite()
     {
         dir = new rvtest::ScratchDir();
         openSuite("t_listcsv_grants", dir->path());
-        const std::string role = PGTEST_USER;
         if (error.empty())
             error = db->exec(
                 "DELETE FROM rv_view_sfilters WHERE tbl_id = 1;"
@@ -323,10 +321,9 @@ protected:
                 "INSERT INTO tbl00001 (rvkey, col00001, col00007) SELECT g, 'r' || g,"
                 " timestamp '2024-01-01 00:00:00' + g * interval '1 hour' FROM generate_series(3, 599) g;"
                 "ALTER TABLE rv_tbl_admin ADD COLUMN regist_date timestamp;"
-                "REVOKE SELECT ON rv_tbl_admin FROM " + role + ";"
-                "GRANT SELECT (tbl_id, dbadmin_uid) ON rv_tbl_admin TO " + role);
-        // "s" (saved by openSuite) is table 1's default view 2, sorted by
-        // column 13; "d" is view 1, now sorted by the date column 7.
+                "REVOKE SELECT ON rv_tbl_admin FROM " + std::string(PGTEST_USER) +
+                "; GRANT SELECT (tbl_id, dbadmin_uid) ON rv_tbl_admin TO " + PGTEST_USER);
+        // "s" is table 1's default view 2; "d" is view 1, sorted by date.
         RvdbRecordListPageCommand cmd(NString(sessionDir(kSid2).c_str()), NString("1"), NString("d"));
         cmd.setVid(NString("1"));
         if (error.empty() && cmd.save() != 0)
@@ -342,29 +339,14 @@ protected:
 
 TEST_F(ListCsvColumnGrants, FailedAdminLookupInTheRowLoopKeepsEveryRow)
 {
-    const std::string first = "山田 太郎,2024/01/31 23:59:59\r\n";
-    const struct {
-        const char* wid;
-        std::string head;  // the first lines
-        std::string last;
-    } cases[] = {
-        // Column 13 descending, then the key: records 1, 1234, 599 ... 2.
-        {"s", first + ",0001/01/01 00:00:00\r\nr599,2024/01/25 23:00:00\r\n", ",\r\n"},
-        // Column 7 ascending, empty first: records 2, 1234, 3 ... 599, 1.
-        {"d", ",\r\n,0001/01/01 00:00:00\r\nr3,2024/01/01 03:00:00\r\n", first},
-    };
-    for (const auto& c : cases) {
-        Cgi r = run(std::string("wid=") + c.wid + "&tid=1&cid=1&cid=7", kSid2);
-        size_t lines = 0;
-        for (size_t at = r.body.find("\r\n"); at != std::string::npos && lines < 1000;
-             at = r.body.find("\r\n", at + 2))
-            ++lines;
-        EXPECT_EQ(600u, lines) << c.wid;
-        EXPECT_EQ(0, r.exitCode) << c.wid << ": " << r.err;
-        EXPECT_EQ("", r.err) << c.wid;
+    // The last line of each order: record 2 (no text) and record 1.
+    for (const auto& c : { std::make_pair("s", std::string(",\r\n")),
+                           std::make_pair("d", std::string("山田 太郎,2024/01/31 23:59:59\r\n")) }) {
+        Cgi r = run(std::string("wid=") + c.first + "&tid=1&cid=1&cid=7", kSid2);
         const std::string body = sjisToUtf8(r.body);
-        EXPECT_EQ(c.head, body.substr(0, c.head.size())) << c.wid;
-        EXPECT_EQ(c.last, body.substr(body.size() - std::min(body.size(), c.last.size()))) << c.wid;
+        EXPECT_EQ(600, std::count(body.begin(), body.end(), '\n')) << c.first;
+        EXPECT_EQ(0, r.exitCode) << c.first << ": " << r.err;
+        EXPECT_EQ(c.second, body.substr(body.size() - std::min(body.size(), c.second.size()))) << c.first;
     }
 }
 
